@@ -1,0 +1,21 @@
+// Loading and starting the program on a simulated PC, as Windows maps an executable and runs
+// its entry point.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/travok_main.h"
+#include "sim/sim_pc.h"
+
+namespace sim {
+
+// Maps the package areas of a release file (any build of the program, packed or not) over
+// this process's own package areas, so that the program reads that release.
+bool LoadRelease(std::span<const std::uint8_t> file, std::string* error);
+
+// Runs the program on `pc` from its process entry to its end and returns the exit code.
+int RunProgram(SimPc& pc, const app::MainWindowObserver& observer = {});
+
+}  // namespace sim

@@ -1,0 +1,161 @@
+// A simulated Windows PC: the seam answered from a model of the machine, so that the whole
+// program runs here unchanged. Time is virtual: the clock moves only while the program waits,
+// so every run is deterministic and a long wait costs nothing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/os/os.h"
+
+namespace sim {
+
+struct MessageBoxRecord {
+  os::Hwnd owner;
+  std::string text;
+  std::string caption;
+  std::uint32_t type;
+  int answer;
+  bool scripted;  // false: nobody had said what to answer, the default button was taken
+};
+
+struct SimWindow {
+  std::string className;
+  std::string text;
+  std::uint32_t style = 0;
+  bool visible = false;
+  bool iconic = false;
+  bool foreign = false;  // belongs to another process
+  os::WindowProc proc;
+  std::set<std::uint32_t> grayedMenuItems;  // system menu, by command
+  int systemMenuRemovals = 0;
+};
+
+class SimPc : public os::Os {
+ public:
+  SimPc();
+
+  // The machine's setting.
+  std::string commandLine = "\"C:\\Program Files\\Travok\\travok.exe\"";
+  std::string moduleFileName = "C:\\Program Files\\Travok\\travok.exe";
+  std::optional<std::array<std::uint16_t, 4>> fileVersion =
+      std::array<std::uint16_t, 4>{3, 1, 21, 20};
+
+  // Another process: a named mutex it holds and its top-level window.
+  void AddForeignMutex(const std::string& name);
+  os::Hwnd AddForeignWindow(const std::string& className, const std::string& title, bool iconic);
+
+  // The answers the user gives to the next message boxes, in order.
+  void ScriptAnswer(int button) { m_Answers.push_back(button); }
+
+  // What happened.
+  const std::vector<MessageBoxRecord>& MessageBoxes() const { return m_MessageBoxes; }
+  const std::vector<std::string>& Journal() const { return m_Journal; }
+  const SimWindow* Window(os::Hwnd hwnd) const;
+  // The last window of a class the program created, as it was when destroyed if it is gone.
+  const SimWindow* LastWindowOfClass(const std::string& className) const;
+  os::Hwnd ForegroundWindow() const { return m_Foreground; }
+  os::Hwnd TopWindow() const { return m_Top; }
+  bool MutexExists(const std::string& name) const { return m_Mutexes.count(name) != 0; }
+  // The message loop asked for a message when none could ever come: no message was queued and
+  // no timer was armed. A real PC would wait for the user; the simulation ends the loop.
+  bool Idled() const { return m_Idled; }
+  std::uint64_t NowMicroseconds() const { return m_NowUs; }
+  // The version resource that GetFileVersionInfoA returns for the executable.
+  static std::vector<std::uint8_t> BuildVersionResource(const std::array<std::uint16_t, 4>& v);
+
+  // The seam.
+  std::uint32_t GetLastError() override { return m_LastError; }
+  void SetLastError(std::uint32_t error) override { m_LastError = error; }
+  std::string GetCommandLineA() override { return commandLine; }
+  std::string GetModuleFileNameA() override { return moduleFileName; }
+  std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(const std::string& file) override;
+
+  os::Handle OpenMutexA(std::uint32_t desiredAccess, bool inheritHandle,
+                        const std::string& name) override;
+  os::Handle CreateMutexA(bool initialOwner, const std::string& name) override;
+  bool CloseHandle(os::Handle handle) override;
+  os::Handle CreateThread(os::ThreadRoutine routine) override;
+  std::uint32_t WaitForSingleObject(os::Handle handle, std::uint32_t milliseconds) override;
+  bool GetExitCodeThread(os::Handle thread, std::uint32_t* exitCode) override;
+
+  os::Hwnd CreateWindowExA(std::uint32_t exStyle, const std::string& className,
+                           const std::string& windowName, std::uint32_t style,
+                           os::WindowProc proc) override;
+  bool DestroyWindow(os::Hwnd hwnd) override;
+  std::intptr_t DefWindowProcA(os::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                               std::intptr_t lParam) override;
+  bool SetWindowTextA(os::Hwnd hwnd, const std::string& text) override;
+  std::string GetWindowTextA(os::Hwnd hwnd) override;
+  std::int32_t GetWindowLongA(os::Hwnd hwnd, int index) override;
+  std::int32_t SetWindowLongA(os::Hwnd hwnd, int index, std::int32_t value) override;
+  bool ShowWindow(os::Hwnd hwnd, int cmdShow) override;
+  bool IsWindowVisible(os::Hwnd hwnd) override;
+  bool IsIconic(os::Hwnd hwnd) override;
+  bool BringWindowToTop(os::Hwnd hwnd) override;
+  bool SetForegroundWindow(os::Hwnd hwnd) override;
+  os::Hwnd FindWindowA(const std::string& className, const std::string& windowName) override;
+  os::Hmenu GetSystemMenu(os::Hwnd hwnd, bool revert) override;
+  int EnableMenuItem(os::Hmenu menu, std::uint32_t idEnableItem, std::uint32_t enable) override;
+  bool RemoveMenu(os::Hmenu menu, std::uint32_t position, std::uint32_t flags) override;
+  int MessageBoxA(os::Hwnd owner, const std::string& text, const std::string& caption,
+                  std::uint32_t type) override;
+
+  bool PeekMessageA(os::Msg* msg, std::uint32_t removeMsg) override;
+  int GetMessageA(os::Msg* msg) override;
+  bool TranslateMessage(const os::Msg&) override { return false; }
+  std::intptr_t DispatchMessageA(const os::Msg& msg) override;
+  bool PostMessageA(os::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                    std::intptr_t lParam) override;
+  void PostQuitMessage(int exitCode) override;
+  std::uintptr_t SetTimer(os::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapse) override;
+  bool KillTimer(os::Hwnd hwnd, std::uintptr_t id) override;
+
+  std::uint32_t GetTickCount() override { return std::uint32_t(m_NowUs / 1000); }
+  bool QueryPerformanceCounter(std::int64_t* count) override;
+  bool QueryPerformanceFrequency(std::int64_t* frequency) override;
+  void Sleep(std::uint32_t milliseconds) override;
+
+  static constexpr std::int64_t kPerformanceFrequency = 10'000'000;
+
+ private:
+  struct Timer {
+    std::uint64_t intervalUs;
+    std::uint64_t dueUs;
+  };
+  struct ThreadRecord {
+    std::uint32_t exitCode;
+  };
+
+  SimWindow* Find(os::Hwnd hwnd);
+  bool TakeDueTimer(os::Msg* msg, bool remove);
+  void Log(std::string entry) { m_Journal.push_back(std::move(entry)); }
+  os::Handle NewHandle() { return m_NextHandle++; }
+
+  std::uint32_t m_LastError = 0;
+  std::uint64_t m_NowUs = 0;
+  std::map<os::Hwnd, SimWindow> m_Windows;
+  std::vector<SimWindow> m_DestroyedWindows;
+  os::Hwnd m_NextHwnd = 0x10010;
+  os::Hwnd m_Foreground = 0, m_Top = 0;
+  std::map<std::string, int> m_Mutexes;  // name -> open handles (foreign ones count one)
+  std::map<os::Handle, std::string> m_MutexHandles;
+  std::map<os::Handle, ThreadRecord> m_Threads;
+  os::Handle m_NextHandle = 0x100;
+  std::deque<os::Msg> m_Queue;
+  bool m_QuitPosted = false;
+  int m_QuitCode = 0;
+  std::map<std::pair<os::Hwnd, std::uintptr_t>, Timer> m_Timers;
+  std::deque<int> m_Answers;
+  std::vector<MessageBoxRecord> m_MessageBoxes;
+  std::vector<std::string> m_Journal;
+  bool m_Idled = false;
+};
+
+}  // namespace sim

@@ -1,0 +1,59 @@
+// Releases for tests: packed by the release maker into the unfilled template's areas, then
+// mapped into this process as the simulated PC's loader does for a real executable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "package/package_area.h"
+#include "package/package_layout.h"
+#include "sim/loader.h"
+#include "tools/travok-pack/packer.h"
+
+namespace testing_support {
+
+// The package areas of the unfilled template, as a file of this build would hold them.
+inline std::vector<std::uint8_t> TemplateImage() {
+  package::ResetPackageArea();
+  const std::uint8_t* area = package::PackageArea();
+  return std::vector<std::uint8_t>(area, area + package::kAreaSize);
+}
+
+// A small valid release: one image of `imageSize` bytes for every drive, silent options.
+inline pack::ReleaseSpec SmallRelease(std::size_t imageSize = 4096) {
+  pack::ReleaseSpec spec;
+  spec.title = "Corvane Travok Utility for Windows";
+  spec.version = "v3.2.0.1";
+  spec.releaseDate = "2026/12/09";
+  spec.productModel = "Corvane K5";
+  pack::ImageSpec image;
+  image.source = "k5.bin";
+  image.bytes.resize(imageSize);
+  for (std::size_t i = 0; i < imageSize; ++i) image.bytes[i] = std::uint8_t(i * 7 + 3);
+  image.newFw = "K5FW0200";
+  spec.images.push_back(image);
+  return spec;
+}
+
+inline std::vector<std::uint8_t> Pack(const pack::ReleaseSpec& spec) {
+  std::vector<std::uint8_t> file = TemplateImage();
+  pack::WriteRelease(file, spec);
+  return file;
+}
+
+// Makes `file` the program's own package.
+inline void Load(const std::vector<std::uint8_t>& file) {
+  std::string error;
+  if (!sim::LoadRelease(file, &error)) throw std::runtime_error(error);
+}
+
+inline void SetOptionByte(std::vector<std::uint8_t>& file, std::size_t offset, std::uint8_t value) {
+  file[package::kOptionRecordOffset + offset] = value;
+}
+
+inline void SetOptionPosition(std::vector<std::uint8_t>& file, int position, char value) {
+  file[package::kOptionRecordOffset + package::OptionDigitOffset(position)] = std::uint8_t(value);
+}
+
+}  // namespace testing_support

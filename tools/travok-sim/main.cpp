@@ -1,0 +1,107 @@
+// travok-sim: runs the program on a simulated PC and shows what it did.
+//
+//   travok-sim                         the package this executable carries
+//   travok-sim --release release.exe   a release made by travok-pack, of any build
+//   travok-sim --manifest release.toml packed on the fly into the unfilled template
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "app/frmTravok.h"
+#include "package/package_area.h"
+#include "package/package_config.h"
+#include "package/package_layout.h"
+#include "sim/loader.h"
+#include "sim/sim_pc.h"
+#include "tools/travok-pack/packer.h"
+
+namespace {
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void LoadPackage(const std::string& release, const std::string& manifest) {
+  if (!release.empty()) {
+    std::string error;
+    if (!sim::LoadRelease(ReadFile(release), &error))
+      throw std::runtime_error(release + ": " + error);
+  } else if (!manifest.empty()) {
+    package::ResetPackageArea();
+    const std::uint8_t* area = package::PackageArea();
+    std::vector<std::uint8_t> image(area, area + package::kAreaSize);
+    pack::WriteRelease(image, pack::ParseManifest(manifest));
+    std::string error;
+    sim::LoadRelease(image, &error);
+  }
+}
+
+int Answer(const std::string& word) {
+  if (word == "yes") return os::kIDYES;
+  if (word == "no") return os::kIDNO;
+  if (word == "ok") return os::kIDOK;
+  throw CLI::ValidationError("--answer", "yes, no or ok");
+}
+
+void ShowPackage() {
+  const std::uint8_t* block = package::PackageArea();
+  std::printf("package:   %s %s, %s\n", package::WindowTitle(block).c_str(),
+              package::ToolVersion(block).c_str(), package::ProductModel(block).c_str());
+}
+
+void ShowRun(const sim::SimPc& pc, int exitCode) {
+  std::printf("messages:  %s\n", pc.MessageBoxes().empty() ? "none shown" : "");
+  for (const auto& box : pc.MessageBoxes())
+    std::printf("  [%s] %s -> %s\n", box.caption.c_str(), box.text.c_str(),
+                box.answer == os::kIDYES  ? "Yes"
+                : box.answer == os::kIDNO ? "No"
+                                          : "OK");
+  std::printf("exit code: %d\n", exitCode);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App cli{"Runs Travok on a simulated PC and shows what it did."};
+  std::string release, manifest, arguments;
+  std::vector<std::string> answers;
+  bool anotherInstance = false, journal = false;
+  cli.add_option("--release", release, "a release executable made by travok-pack")
+      ->check(CLI::ExistingFile);
+  cli.add_option("--manifest", manifest, "a release manifest, packed on the fly")
+      ->check(CLI::ExistingFile);
+  cli.add_option("--args", arguments, "the program's command line after its name");
+  cli.add_option("--answer", answers, "answers to the message boxes in order: yes, no, ok");
+  cli.add_flag("--another-instance", anotherInstance, "another instance is running already");
+  cli.add_flag("--journal", journal, "list every call the program made");
+  CLI11_PARSE(cli, argc, argv);
+
+  try {
+    LoadPackage(release, manifest);
+    sim::SimPc pc;
+    pc.commandLine = "\"" + pc.moduleFileName + "\"" + (arguments.empty() ? "" : " " + arguments);
+    for (const auto& a : answers) pc.ScriptAnswer(Answer(a));
+    if (anotherInstance) {
+      pc.AddForeignMutex(app::kSingleInstanceMutex);
+      pc.AddForeignWindow("TApplication", "travok", true);
+    }
+    ShowPackage();
+    std::printf("command:   %s\n", pc.commandLine.c_str());
+    std::string caption;
+    const int exitCode =
+        sim::RunProgram(pc, [&](const app::TTravokMain& main) { caption = main.Caption(); });
+    std::printf("window:    \"%s\"%s\n", caption.c_str(),
+                caption.empty() ? " (never created)" : "");
+    ShowRun(pc, exitCode);
+    if (journal)
+      for (const auto& entry : pc.Journal()) std::printf("  %s\n", entry.c_str());
+    return exitCode;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "travok-sim: %s\n", e.what());
+    return 1;
+  }
+}
