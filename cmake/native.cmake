@@ -7,6 +7,7 @@ enable_testing()
 
 # The release maker and the release format it writes.
 add_subdirectory(tools/travok-pack)
+set_target_properties(travok-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_library(travok_sim STATIC
   sim/loader.cpp
@@ -15,8 +16,10 @@ add_library(travok_sim STATIC
 target_link_libraries(travok_sim PUBLIC travok_core travok_format)
 
 
+# Links no release maker: the executable must hold exactly one configuration block so that
+# it can itself be packed.
 add_executable(travok-sim tools/travok-sim/main.cpp)
-target_link_libraries(travok-sim PRIVATE travok_sim travok_packer CLI11::CLI11)
+target_link_libraries(travok-sim PRIVATE travok_sim CLI11::CLI11)
 
 add_executable(travok_tests
   tests/unit/framework/conversions_test.cpp
@@ -29,3 +32,14 @@ target_link_libraries(travok_tests PRIVATE travok_sim travok_packer GTest::gtest
 target_compile_definitions(travok_tests PRIVATE TRAVOK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(travok_tests DISCOVERY_TIMEOUT 60)
+
+# The Windows builds under Wine. They need the win32 and win64 presets built first; the test
+# command builds all three.
+set(TRAVOK_WIN64_DIR "${CMAKE_SOURCE_DIR}/build/win64" CACHE PATH "the win64 build")
+set(TRAVOK_WIN32_DIR "${CMAKE_SOURCE_DIR}/build/win32" CACHE PATH "the win32 build")
+add_executable(travok_wine_tests tests/wine/wine_test.cpp)
+target_link_libraries(travok_wine_tests PRIVATE travok_packer travok_core GTest::gtest_main)
+target_compile_definitions(travok_wine_tests PRIVATE
+  TRAVOK_WIN64_DIR="${TRAVOK_WIN64_DIR}" TRAVOK_WIN32_DIR="${TRAVOK_WIN32_DIR}"
+  TRAVOK_BINARY_DIR="${CMAKE_BINARY_DIR}")
+gtest_discover_tests(travok_wine_tests DISCOVERY_TIMEOUT 60 PROPERTIES RUN_SERIAL TRUE LABELS wine)

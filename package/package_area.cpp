@@ -1,7 +1,6 @@
 #include "package/package_area.h"
 
 #include <cstddef>
-#include <cstring>
 
 #include "package/package_layout.h"
 #include "package/package_template.h"
@@ -37,19 +36,6 @@ std::uint8_t* PackageArea() {
   // from the optimiser so that no read of it is folded into the template's values.
   __asm__ volatile("" : "+r"(area));
   return area;
-}
-
-void ResetPackageArea() {
-  std::uint8_t* area = PackageArea();
-  static constexpr BlockBytes kBlock = MakeTemplateBlock();
-  static constexpr CipherAreaBytes kCipher = MakeTemplateCipherArea();
-  static constexpr ProgramSlotBytes kSlots = MakeTemplateProgramSlots();
-  static constexpr ProgramSizeBytes kSizes = MakeTemplateProgramSizes();
-  std::memcpy(area, kBlock.data(), kBlock.size());
-  std::memset(area + kPayloadOffset, 0, kPayloadSize);
-  std::memcpy(area + kCipherAreaOffset, kCipher.data(), kCipher.size());
-  std::memcpy(area + kProgramSlotsOffset, kSlots.data(), kSlots.size());
-  std::memcpy(area + kProgramSizesOffset, kSizes.data(), kSizes.size());
 }
 
 }  // namespace package

@@ -10,7 +10,4 @@ namespace package {
 // the release into these bytes of the file; the program only reads them.
 std::uint8_t* PackageArea();
 
-// Puts the unfilled template back (tests and the simulated loader start from it).
-void ResetPackageArea();
-
 }  // namespace package

@@ -1,8 +1,6 @@
 #include "package/package_locator.h"
 
-#include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string_view>
 
 #include "package/package_layout.h"
@@ -31,14 +29,10 @@ bool IsBlockAt(std::span<const std::uint8_t> file, std::size_t block) {
 
 std::optional<std::size_t> LocatePackageBlock(std::span<const std::uint8_t> file,
                                               std::string* error) {
-  const std::boyer_moore_horspool_searcher searcher(kOptionKey.begin(), kOptionKey.end());
+  const std::string_view bytes(reinterpret_cast<const char*>(file.data()), file.size());
   std::optional<std::size_t> found;
-  auto from = file.begin();
-  while (true) {
-    auto hit = std::search(from, file.end(), searcher);
-    if (hit == file.end()) break;
-    const auto pos = std::size_t(hit - file.begin());
-    from = hit + 1;
+  for (auto pos = bytes.find(kOptionKey); pos != std::string_view::npos;
+       pos = bytes.find(kOptionKey, pos + 1)) {
     if (pos < kOptionRecordOffset) continue;
     const std::size_t block = pos - kOptionRecordOffset;
     if (!IsBlockAt(file, block)) continue;

@@ -15,6 +15,10 @@ namespace sim {
 // this process's own package areas, so that the program reads that release.
 bool LoadRelease(std::span<const std::uint8_t> file, std::string* error);
 
+// Puts back the package this executable carries in its own file (for a test binary, the
+// unfilled template), undoing every LoadRelease.
+void RestoreOwnPackage();
+
 // Runs the program on `pc` from its process entry to its end and returns the exit code.
 int RunProgram(SimPc& pc, const app::MainWindowObserver& observer = {});
 

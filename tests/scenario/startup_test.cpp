@@ -51,7 +51,7 @@ pack::ReleaseSpec UpdaterRelease() {
 }
 
 TEST_F(StartUp, AnEmptyPackageEndsWith4AndSaysNothingWhenSilent) {
-  package::ResetPackageArea();
+  sim::RestoreOwnPackage();
   EXPECT_EQ(Run("/S"), 4);
   EXPECT_TRUE(pc.MessageBoxes().empty());
   EXPECT_FALSE(Journaled("CreateFileA"));

@@ -15,7 +15,7 @@ namespace testing_support {
 
 // The package areas of the unfilled template, as a file of this build would hold them.
 inline std::vector<std::uint8_t> TemplateImage() {
-  package::ResetPackageArea();
+  sim::RestoreOwnPackage();
   const std::uint8_t* area = package::PackageArea();
   return std::vector<std::uint8_t>(area, area + package::kAreaSize);
 }

@@ -2,7 +2,8 @@
 //
 //   travok-sim                         the package this executable carries
 //   travok-sim --release release.exe   a release made by travok-pack, of any build
-//   travok-sim --manifest release.toml packed on the fly into the unfilled template
+//
+// A packed copy of travok-sim itself runs with the package it carries, as the product does.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
@@ -15,29 +16,24 @@
 #include "package/package_layout.h"
 #include "sim/loader.h"
 #include "sim/sim_pc.h"
-#include "tools/travok-pack/packer.h"
 
 namespace {
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  in.seekg(0, std::ios::end);
+  std::vector<std::uint8_t> bytes(std::size_t(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bytes;
 }
 
-void LoadPackage(const std::string& release, const std::string& manifest) {
-  if (!release.empty()) {
-    std::string error;
-    if (!sim::LoadRelease(ReadFile(release), &error))
-      throw std::runtime_error(release + ": " + error);
-  } else if (!manifest.empty()) {
-    package::ResetPackageArea();
-    const std::uint8_t* area = package::PackageArea();
-    std::vector<std::uint8_t> image(area, area + package::kAreaSize);
-    pack::WriteRelease(image, pack::ParseManifest(manifest));
-    std::string error;
-    sim::LoadRelease(image, &error);
-  }
+void LoadPackage(const std::string& release) {
+  if (release.empty()) return;
+  std::string error;
+  if (!sim::LoadRelease(ReadFile(release), &error))
+    throw std::runtime_error(release + ": " + error);
 }
 
 int Answer(const std::string& word) {
@@ -67,12 +63,10 @@ void ShowRun(const sim::SimPc& pc, int exitCode) {
 
 int main(int argc, char** argv) {
   CLI::App cli{"Runs Travok on a simulated PC and shows what it did."};
-  std::string release, manifest, arguments;
+  std::string release, arguments;
   std::vector<std::string> answers;
   bool anotherInstance = false, journal = false;
   cli.add_option("--release", release, "a release executable made by travok-pack")
-      ->check(CLI::ExistingFile);
-  cli.add_option("--manifest", manifest, "a release manifest, packed on the fly")
       ->check(CLI::ExistingFile);
   cli.add_option("--args", arguments, "the program's command line after its name");
   cli.add_option("--answer", answers, "answers to the message boxes in order: yes, no, ok");
@@ -81,13 +75,14 @@ int main(int argc, char** argv) {
   CLI11_PARSE(cli, argc, argv);
 
   try {
-    LoadPackage(release, manifest);
+    LoadPackage(release);
     sim::SimPc pc;
     pc.commandLine = "\"" + pc.moduleFileName + "\"" + (arguments.empty() ? "" : " " + arguments);
     for (const auto& a : answers) pc.ScriptAnswer(Answer(a));
+    os::Hwnd first = 0;
     if (anotherInstance) {
       pc.AddForeignMutex(app::kSingleInstanceMutex);
-      pc.AddForeignWindow("TApplication", "travok", true);
+      first = pc.AddForeignWindow("TApplication", "travok", true);
     }
     ShowPackage();
     std::printf("command:   %s\n", pc.commandLine.c_str());
@@ -96,6 +91,10 @@ int main(int argc, char** argv) {
         sim::RunProgram(pc, [&](const app::TTravokMain& main) { caption = main.Caption(); });
     std::printf("window:    \"%s\"%s\n", caption.c_str(),
                 caption.empty() ? " (never created)" : "");
+    if (first)
+      std::printf("the running instance: %s, %s\n",
+                  pc.Window(first)->iconic ? "still minimised" : "restored",
+                  pc.ForegroundWindow() == first ? "in the foreground" : "left behind");
     ShowRun(pc, exitCode);
     if (journal)
       for (const auto& entry : pc.Journal()) std::printf("  %s\n", entry.c_str());

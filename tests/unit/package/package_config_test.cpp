@@ -35,7 +35,9 @@ TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
   spec.visualStyle = 20;
   spec.language = 1;
   spec.flashMode = 3;
-  auto set = [&spec](int position, char digit) { spec.optionDigits[std::size_t(position - 2)] = digit; };
+  auto set = [&spec](int position, char digit) {
+    spec.optionDigits[std::size_t(position - 2)] = digit;
+  };
   for (int p : {2, 4, 5, 8, 11, 12, 17, 20, 22, 23, 24}) set(p, '1');
   set(6, '2');
   set(19, '2');
@@ -43,8 +45,9 @@ TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
   set(26, '5');
   set(3, '9');  // positions that are not read
   set(29, '7');
-  spec.images.push_back(Image(525312, "K5FW0200", "E0200", {{"K5FW0100", "K5FW0199", "CORVANE K5 512GB"},
-                                                          {"Q7305!!!", "Q7305~~~", ""}}));
+  spec.images.push_back(
+      Image(525312, "K5FW0200", "E0200",
+            {{"K5FW0100", "K5FW0199", "CORVANE K5 512GB"}, {"Q7305!!!", "Q7305~~~", ""}}));
   spec.images.push_back(Image(525313, "K5FW0300", "", {}));
   spec.images.push_back(Image(1000, "N/A", "", {{"", "K5FW9999", "CORVANE K5 1TB"}}));
   Load(Pack(spec));
@@ -113,13 +116,13 @@ TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
   EXPECT_EQ(package::TargetRevision(block, 3), "N/A");
   EXPECT_EQ(package::TargetRevision(block, 4), "N/A");  // not present: "N/A" and five blanks
   EXPECT_EQ(package::ImageSize(block, 4), 0u);
-  EXPECT_EQ(0, std::memcmp(block + package::kPayloadOffset + 525312,
-                           spec.images[1].bytes.data(), spec.images[1].bytes.size()));
+  EXPECT_EQ(0, std::memcmp(block + package::kPayloadOffset + 525312, spec.images[1].bytes.data(),
+                           spec.images[1].bytes.size()));
   EXPECT_TRUE(package::HasUsableImages(block, c));
 }
 
 TEST(PackageConfig, TheUnfilledTemplateParsesAndHoldsNoImage) {
-  package::ResetPackageArea();
+  sim::RestoreOwnPackage();
   package::PackageConfig c;
   package::ParseLeadingOptions(PackageArea(), c);
   package::ParseTrailingOptions(PackageArea(), c);
@@ -144,7 +147,8 @@ TEST(PackageConfig, APositionWithoutADigitRaisesInTheHalfThatReadsIt) {
       EXPECT_THROW(package::ParseLeadingOptions(PackageArea(), c), fw::EConvertError) << k.position;
     } else {
       package::ParseLeadingOptions(PackageArea(), c);
-      EXPECT_THROW(package::ParseTrailingOptions(PackageArea(), c), fw::EConvertError) << k.position;
+      EXPECT_THROW(package::ParseTrailingOptions(PackageArea(), c), fw::EConvertError)
+          << k.position;
     }
   }
   // Positions that are never read may hold anything.

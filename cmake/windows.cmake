@@ -1,0 +1,19 @@
+# Windows (mingw-w64): travok.exe, the product, statically linked.
+enable_language(RC)
+
+configure_file(win32/travok.manifest ${CMAKE_BINARY_DIR}/travok.manifest @ONLY)
+configure_file(win32/travok.rc.in ${CMAKE_BINARY_DIR}/travok.rc @ONLY)
+
+add_library(travok_win32 STATIC
+  win32/layout_checks.cpp
+  win32/win32_os.cpp
+)
+target_link_libraries(travok_win32 PUBLIC travok_core user32 version)
+
+add_executable(travok WIN32 win32/winmain.cpp ${CMAKE_BINARY_DIR}/travok.rc)
+target_link_libraries(travok PRIVATE travok_win32)
+target_link_options(travok PRIVATE -static -static-libgcc -static-libstdc++)
+
+# Answers message boxes of the program under Wine for the tests.
+add_executable(answer_box tests/wine/answer_box.cpp)
+target_link_options(answer_box PRIVATE -static)

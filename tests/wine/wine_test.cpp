@@ -1,0 +1,177 @@
+// The real Windows executables: the x86_64 build run under Wine, and the i686 product checked
+// as a file. The releases are made by the release maker, as a release engineer makes them.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <future>
+
+#include "framework/bytes.h"
+#include "package/package_layout.h"
+#include "package/package_locator.h"
+#include "tools/travok-pack/packer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kWin64Dir = TRAVOK_WIN64_DIR;
+const fs::path kWin32Dir = TRAVOK_WIN32_DIR;
+const fs::path kWorkDir = fs::path(TRAVOK_BINARY_DIR) / "wine-work";
+const std::string kWine = "/usr/lib/wine/wine64";
+
+std::vector<std::uint8_t> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(fs::exists(path) ? fs::file_size(path) : 0);
+  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bytes;
+}
+
+void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+struct Outcome {
+  int exitCode;
+  std::string output;
+};
+
+Outcome Shell(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return {-1, ""};
+  std::array<char, 512> buffer;
+  while (std::fgets(buffer.data(), int(buffer.size()), pipe)) output += buffer.data();
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+std::string Env() {
+  return "WINEPREFIX='" + (kWorkDir / "prefix").string() + "' WINEDEBUG=-all ";
+}
+
+class Wine : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    fs::create_directories(kWorkDir);
+    if (!fs::exists(kWorkDir / "prefix" / "system.reg")) {
+      Shell(Env() + kWine + " wineboot -i >/dev/null 2>&1");
+      // No display here: windows exist but are never drawn, and message boxes are answered
+      // by a helper program through their dialog controls.
+      Shell(Env() + kWine +
+            " reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1");
+    }
+  }
+
+  // Runs a copy of the program named `name` (its application title) with `arguments`.
+  int Run(const std::vector<std::uint8_t>& exe, const std::string& name,
+          const std::string& arguments) {
+    const fs::path path = kWorkDir / (name + ".exe");
+    WriteFile(path, exe);
+    return Shell(Env() + kWine + " '" + path.string() + "' " + arguments + " 2>/dev/null").exitCode;
+  }
+
+  std::vector<std::uint8_t> Template() { return ReadFile(kWin64Dir / "travok.exe"); }
+
+  std::vector<std::uint8_t> Release(const std::string& digitsWith, int position) {
+    pack::ReleaseSpec spec;
+    spec.title = "Corvane Travok Utility for Windows";
+    spec.version = "v3.2.0.1";
+    pack::ImageSpec image;
+    image.source = "k5.bin";
+    image.bytes.assign(4096, 0x5A);
+    image.newFw = "K5FW0200";
+    spec.images.push_back(image);
+    if (position) spec.optionDigits[std::size_t(position - 2)] = digitsWith[0];
+    auto exe = Template();
+    pack::WriteRelease(exe, spec);
+    return exe;
+  }
+};
+
+TEST_F(Wine, TheUnfilledTemplateHoldsNoFirmware) {
+  EXPECT_EQ(Run(Template(), "template", "/S"), 4);
+}
+
+// A program that folded the template's values would end with 4 here too.
+TEST_F(Wine, AReleaseIsReadFromTheExecutablesOwnImage) {
+  EXPECT_EQ(Run(Release("0", 0), "plain", "/S"), 11);
+}
+
+TEST_F(Wine, ABrokenOptionDigitEndsWith255AfterTheErrorBox) {
+  auto exe = Release("0", 0);
+  std::string error;
+  const auto block = package::LocatePackageBlock(exe, &error);
+  ASSERT_TRUE(block) << error;
+  exe[*block + package::kOptionRecordOffset + package::OptionDigitOffset(4)] = ' ';
+  auto answer = std::async(std::launch::async, [] {
+    return Shell(Env() + kWine + " '" + (kWin64Dir / "answer_box.exe").string() +
+                 "' broken 1 60 2>/dev/null");
+  });
+  EXPECT_EQ(Run(exe, "broken", "/S"), 255);
+  const Outcome box = answer.get();
+  EXPECT_EQ(box.exitCode, 0) << "no error box appeared";
+  EXPECT_NE(box.output.find("' ' is not a valid boolean value."), std::string::npos) << box.output;
+}
+
+TEST_F(Wine, UpdaterModeEndsWith2Or8OnAnUnusableCommandLine) {
+  const auto exe = Release("1", 20);
+  struct Case {
+    const char* arguments;
+    int exitCode;
+  };
+  for (const Case& c : {Case{"", 2}, Case{"/t:\\\\?\\scsi#disk#1", 2}, Case{"/T:", 2},
+                        Case{"/C:x,01", 8}, Case{"/C:3,0123456789ABCDEF01", 8}})
+    EXPECT_EQ(Run(exe, "updater", c.arguments), c.exitCode) << c.arguments;
+}
+
+// The PE's section headers: the package areas must lie in writable initialised data that
+// occupies bytes of the file, where the release maker patches them.
+struct Section {
+  std::string name;
+  std::uint32_t rawOffset, rawSize, characteristics;
+};
+
+std::vector<Section> Sections(const std::vector<std::uint8_t>& pe) {
+  const std::uint32_t header = fw::GetU32le(pe, 0x3C);
+  const std::uint16_t count = fw::GetU16le(pe, header + 6);
+  const std::uint16_t optionalSize = fw::GetU16le(pe, header + 20);
+  std::vector<Section> out;
+  for (std::size_t i = 0, at = header + 24 + optionalSize; i < count; ++i, at += 40) {
+    std::string name(reinterpret_cast<const char*>(&pe[at]), 8);
+    name.resize(name.find('\0') == std::string::npos ? 8 : name.find('\0'));
+    out.push_back(
+        {name, fw::GetU32le(pe, at + 20), fw::GetU32le(pe, at + 16), fw::GetU32le(pe, at + 36)});
+  }
+  return out;
+}
+
+TEST(Product, IsA32BitAdministratorProgramWithItsPackageInInitialisedData) {
+  const fs::path exe = kWin32Dir / "travok.exe";
+  const Outcome file = Shell("file -b '" + exe.string() + "'");
+  EXPECT_NE(file.output.find("PE32 executable"), std::string::npos) << file.output;
+  EXPECT_NE(file.output.find("Intel 80386"), std::string::npos) << file.output;
+
+  const auto bytes = ReadFile(exe);
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  EXPECT_NE(text.find("level=\"requireAdministrator\""), std::string::npos);
+
+  std::string error;
+  const auto block = package::LocatePackageBlock(bytes, &error);
+  ASSERT_TRUE(block) << error;
+  constexpr std::uint32_t kInitialisedData = 0x40, kWritable = 0x80000000;
+  bool inData = false;
+  for (const Section& s : Sections(bytes))
+    if (*block >= s.rawOffset &&
+        *block + package::kAreaSize <= std::uint64_t(s.rawOffset) + s.rawSize)
+      inData = (s.characteristics & kInitialisedData) && (s.characteristics & kWritable);
+  EXPECT_TRUE(inData) << "the package areas are not inside one writable initialised section";
+}
+
+}  // namespace
