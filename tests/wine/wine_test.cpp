@@ -24,6 +24,7 @@ const fs::path kWin64Dir = TRAVOK_WIN64_DIR;
 const fs::path kWin32Dir = TRAVOK_WIN32_DIR;
 const fs::path kWorkDir = fs::path(TRAVOK_BINARY_DIR) / "wine-work";
 const std::string kWine = "/usr/lib/wine/wine64";
+const std::string kWineServer = "/usr/lib/wine/wineserver";
 
 std::vector<std::uint8_t> ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -60,13 +61,22 @@ class Wine : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     fs::create_directories(kWorkDir);
-    if (!fs::exists(kWorkDir / "prefix" / "system.reg")) {
-      Shell(Env() + kWine + " wineboot -i >/dev/null 2>&1");
-      // No display here: windows exist but are never drawn, and message boxes are answered
-      // by a helper program through their dialog controls.
-      Shell(Env() + kWine +
-            " reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1");
-    }
+    const fs::path ready = kWorkDir / "prefix-ready";
+    if (fs::exists(ready)) return;
+    // No display here: windows exist but are never drawn, and message boxes are answered by
+    // a helper program through their dialog controls. wineserver -w waits until the prefix
+    // is written out; a registry change made while wineboot is still busy can be lost.
+    Shell(Env() + kWine + " wineboot -i >/dev/null 2>&1");
+    Shell(Env() + kWineServer + " -w");
+    Shell(Env() + kWine +
+          " reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f >/dev/null 2>&1");
+    Shell(Env() + kWineServer + " -w");
+    ASSERT_EQ(Shell("grep -q '\"Graphics\"=\"null\"' '" +
+                    (kWorkDir / "prefix" / "user.reg").string() + "'")
+                  .exitCode,
+              0)
+        << "the Wine prefix did not take the null display driver";
+    std::ofstream(ready) << "ok\n";
   }
 
   // Runs a copy of the program named `name` (its application title) with `arguments`.
