@@ -355,6 +355,13 @@ bool SimPc::KillTimer(os::Hwnd hwnd, std::uintptr_t id) {
   return m_Timers.erase({hwnd, id}) != 0;
 }
 
+// The simulated user locale sorts model numbers, which are plain ASCII, by their bytes; it
+// tells letter case apart as the real comparison without flags does.
+int SimPc::CompareStringA(const std::string& a, const std::string& b) {
+  const int c = a.compare(b);
+  return c < 0 ? os::kCSTR_LESS_THAN : c == 0 ? os::kCSTR_EQUAL : os::kCSTR_GREATER_THAN;
+}
+
 bool SimPc::QueryPerformanceCounter(std::int64_t* count) {
   *count = std::int64_t(m_NowUs) * (kPerformanceFrequency / 1'000'000);
   return true;

@@ -117,6 +117,8 @@ class SimPc : public os::Os {
   std::uintptr_t SetTimer(os::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapse) override;
   bool KillTimer(os::Hwnd hwnd, std::uintptr_t id) override;
 
+  int CompareStringA(const std::string& a, const std::string& b) override;
+
   std::uint32_t GetTickCount() override { return std::uint32_t(m_NowUs / 1000); }
   bool QueryPerformanceCounter(std::int64_t* count) override;
   bool QueryPerformanceFrequency(std::int64_t* frequency) override;

@@ -54,3 +54,6 @@ static_assert(os::kIDOK == IDOK);
 static_assert(os::kIDCANCEL == IDCANCEL);
 static_assert(os::kIDYES == IDYES);
 static_assert(os::kIDNO == IDNO);
+static_assert(os::kCSTR_LESS_THAN == CSTR_LESS_THAN);
+static_assert(os::kCSTR_EQUAL == CSTR_EQUAL);
+static_assert(os::kCSTR_GREATER_THAN == CSTR_GREATER_THAN);

@@ -181,6 +181,11 @@ class WindowsSeam final : public os::Os {
   }
   bool KillTimer(os::Hwnd hwnd, std::uintptr_t id) override { return ::KillTimer(H(hwnd), id); }
 
+  int CompareStringA(const std::string& a, const std::string& b) override {
+    return ::CompareStringA(LOCALE_USER_DEFAULT, 0, a.data(), int(a.size()), b.data(),
+                            int(b.size()));
+  }
+
   std::uint32_t GetTickCount() override { return ::GetTickCount(); }
   bool QueryPerformanceCounter(std::int64_t* count) override {
     LARGE_INTEGER value;

@@ -88,6 +88,10 @@ class Os {
   virtual std::uintptr_t SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapse) = 0;
   virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
 
+  // Text. CompareStringA with the current user's locale and no flags: returns CSTR_LESS_THAN,
+  // CSTR_EQUAL or CSTR_GREATER_THAN (1, 2, 3), 0 on failure.
+  virtual int CompareStringA(const std::string& a, const std::string& b) = 0;
+
   // Time.
   virtual std::uint32_t GetTickCount() = 0;
   virtual bool QueryPerformanceCounter(std::int64_t* count) = 0;

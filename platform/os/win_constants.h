@@ -69,4 +69,9 @@ inline constexpr int kIDCANCEL = 2;
 inline constexpr int kIDYES = 6;
 inline constexpr int kIDNO = 7;
 
+// CompareString results.
+inline constexpr int kCSTR_LESS_THAN = 1;
+inline constexpr int kCSTR_EQUAL = 2;
+inline constexpr int kCSTR_GREATER_THAN = 3;
+
 }  // namespace os
