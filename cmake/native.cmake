@@ -26,6 +26,8 @@ add_executable(travok_tests
   tests/unit/framework/framework_test.cpp
   tests/unit/package/package_config_test.cpp
   tests/unit/app/command_line_test.cpp
+  tests/unit/app/eligibility_test.cpp
+  tests/unit/discovery/dev_info_test.cpp
   tests/scenario/startup_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim travok_packer GTest::gtest_main)

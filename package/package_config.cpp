@@ -93,6 +93,12 @@ std::string TargetRevision(const std::uint8_t* block, int image) {
 std::string TargetExtendedId(const std::uint8_t* block, int image) {
   return fw::ReadTrimmedText(block + FwExtEntry(image) + kRevisionKeySize, kRevisionValueSize);
 }
+std::string TargetRevisionField(const std::uint8_t* block, int image) {
+  return fw::ReadFixedText(block + NewFwEntry(image) + kRevisionKeySize, kRevisionValueSize);
+}
+std::string TargetExtendedIdField(const std::uint8_t* block, int image) {
+  return fw::ReadFixedText(block + FwExtEntry(image) + kRevisionKeySize, kRevisionValueSize);
+}
 std::uint64_t ImageOffset(const std::uint8_t* block, int image) {
   return DigitField(block + ImageStartEntry(image));
 }

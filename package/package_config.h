@@ -59,8 +59,11 @@ ConstraintRow ReadConstraintRow(const std::uint8_t* block, int group, int row); 
 // value that does not fit 32 bits is kept whole so that the package check can refuse it.
 std::string TargetRevision(const std::uint8_t* block, int image);    // NEW_FW
 std::string TargetExtendedId(const std::uint8_t* block, int image);  // FW_EXT
-std::uint64_t ImageOffset(const std::uint8_t* block, int image);     // BIN_START
-std::uint64_t ImageSize(const std::uint8_t* block, int image);       // BIN_SIZE
+// The same values as stored: up to 8 characters, not trimmed.
+std::string TargetRevisionField(const std::uint8_t* block, int image);
+std::string TargetExtendedIdField(const std::uint8_t* block, int image);
+std::uint64_t ImageOffset(const std::uint8_t* block, int image);  // BIN_START
+std::uint64_t ImageSize(const std::uint8_t* block, int image);    // BIN_SIZE
 
 // Whether every image in use can be taken into the image buffer: at most 15 images, each no
 // larger than the buffer and lying inside the payload area. Without this a damaged package
