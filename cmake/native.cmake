@@ -16,6 +16,11 @@ add_library(travok_sim STATIC
 target_link_libraries(travok_sim PUBLIC travok_core travok_format)
 
 
+if(TRAVOK_FUZZ)
+  include(cmake/fuzz.cmake)
+  return()
+endif()
+
 # Links no release maker: the executable must hold exactly one configuration block so that
 # it can itself be packed.
 add_executable(travok-sim tools/travok-sim/main.cpp)
