@@ -17,3 +17,8 @@ target_link_options(travok PRIVATE -static -static-libgcc -static-libstdc++)
 # Answers message boxes of the program under Wine for the tests.
 add_executable(answer_box tests/wine/answer_box.cpp)
 target_link_options(answer_box PRIVATE -static)
+
+# Reads a file version through the seam, as the program reads its own.
+add_executable(version_probe tests/wine/version_probe.cpp)
+target_link_libraries(version_probe PRIVATE travok_win32)
+target_link_options(version_probe PRIVATE -static -static-libgcc -static-libstdc++)

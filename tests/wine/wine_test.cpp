@@ -141,6 +141,13 @@ TEST_F(Wine, UpdaterModeEndsWith2Or8OnAnUnusableCommandLine) {
     EXPECT_EQ(Run(exe, "updater", c.arguments), c.exitCode) << c.arguments;
 }
 
+TEST_F(Wine, TheProgramReadsTheFileVersionOfItsVersionResource) {
+  const Outcome probe = Shell(Env() + kWine + " '" + (kWin64Dir / "version_probe.exe").string() +
+                              "' '" + (kWin64Dir / "travok.exe").string() + "' 2>/dev/null");
+  EXPECT_EQ(probe.exitCode, 0);
+  EXPECT_EQ(probe.output, "3.1.21.20\r\n");
+}
+
 // The PE's section headers: the package areas must lie in writable initialised data that
 // occupies bytes of the file, where the release maker patches them.
 struct Section {
