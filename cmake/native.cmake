@@ -12,6 +12,7 @@ set_target_properties(travok-pack PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BI
 add_library(travok_sim STATIC
   sim/loader.cpp
   sim/sim_pc.cpp
+  sim/sim_system.cpp
 )
 target_link_libraries(travok_sim PUBLIC travok_core travok_format)
 
@@ -33,6 +34,8 @@ add_executable(travok_tests
   tests/unit/app/command_line_test.cpp
   tests/unit/app/eligibility_test.cpp
   tests/unit/discovery/dev_info_test.cpp
+  tests/unit/platform/hi_timer_test.cpp
+  tests/unit/platform/osinfo_test.cpp
   tests/scenario/startup_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim travok_packer GTest::gtest_main)

@@ -8,7 +8,7 @@ add_library(travok_win32 STATIC
   win32/layout_checks.cpp
   win32/win32_os.cpp
 )
-target_link_libraries(travok_win32 PUBLIC travok_core user32 version)
+target_link_libraries(travok_win32 PUBLIC travok_core user32 version advapi32)
 
 add_executable(travok WIN32 win32/winmain.cpp ${CMAKE_BINARY_DIR}/travok.rc)
 target_link_libraries(travok PRIVATE travok_win32)
@@ -22,3 +22,9 @@ target_link_options(answer_box PRIVATE -static)
 add_executable(version_probe tests/wine/version_probe.cpp)
 target_link_libraries(version_probe PRIVATE travok_win32)
 target_link_options(version_probe PRIVATE -static -static-libgcc -static-libstdc++)
+
+# The platform services on Windows: the version code, and a wait's length, timer events and
+# processor time.
+add_executable(platform_probe tests/wine/platform_probe.cpp)
+target_link_libraries(platform_probe PRIVATE travok_win32)
+target_link_options(platform_probe PRIVATE -static -static-libgcc -static-libstdc++)

@@ -112,6 +112,7 @@ bool SimPc::CloseHandle(os::Handle handle) {
     return true;
   }
   if (m_Threads.erase(handle)) return true;
+  if (CloseSystemHandle(handle)) return true;
   m_LastError = os::kERROR_INVALID_HANDLE;
   return false;
 }
@@ -363,11 +364,21 @@ int SimPc::CompareStringA(const std::string& a, const std::string& b) {
 }
 
 bool SimPc::QueryPerformanceCounter(std::int64_t* count) {
+  if (!system.performanceCounter) {
+    *count = 0;
+    m_LastError = os::kERROR_INVALID_FUNCTION;
+    return false;
+  }
   *count = std::int64_t(m_NowUs) * (kPerformanceFrequency / 1'000'000);
   return true;
 }
 
 bool SimPc::QueryPerformanceFrequency(std::int64_t* frequency) {
+  if (!system.performanceCounter) {
+    *frequency = 0;
+    m_LastError = os::kERROR_INVALID_FUNCTION;
+    return false;
+  }
   *frequency = kPerformanceFrequency;
   return true;
 }

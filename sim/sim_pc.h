@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/os/os.h"
+#include "sim/sim_system.h"
 
 namespace sim {
 
@@ -125,6 +126,61 @@ class SimPc : public os::Os {
   void Sleep(std::uint32_t milliseconds) override;
 
   static constexpr std::int64_t kPerformanceFrequency = 10'000'000;
+
+  // ---- Operating-system facts, privileges, registry, services and waits: sim_system.cpp ----
+  SimSystem system;  // the Windows this PC runs, its registry, token and services
+
+  bool GetVersionExA(os::OsVersionInfoA* info) override;
+  bool VerifyVersionInfoA(const os::OsVersionInfoExA& info, std::uint32_t typeMask,
+                          std::uint64_t conditionMask) override;
+  int GetSystemMetrics(int index) override;
+  os::Hmodule LoadLibraryA(const std::string& fileName) override;
+  os::Hmodule GetModuleHandleA(const std::string& moduleName) override;
+  os::FarProc GetProcAddress(os::Hmodule module, const std::string& procName) override;
+  bool FreeLibrary(os::Hmodule module) override;
+  bool IsWow64Process(os::FarProc proc, os::Handle process, bool* wow64Process) override;
+  std::int32_t RtlGetVersion(os::FarProc proc, os::OsVersionInfoA* info) override;
+  bool AllocateAndInitializeSid(os::FarProc proc, const os::SidIdentifierAuthority& authority,
+                                std::uint8_t subAuthorityCount,
+                                const std::array<std::uint32_t, 8>& subAuthority,
+                                os::Psid* sid) override;
+  bool CheckTokenMembership(os::FarProc proc, os::Handle token, os::Psid sid,
+                            bool* isMember) override;
+  os::Psid FreeSid(os::FarProc proc, os::Psid sid) override;
+  os::Handle GetCurrentProcess() override;
+  bool OpenProcessToken(os::Handle process, std::uint32_t desiredAccess,
+                        os::Handle* token) override;
+  bool LookupPrivilegeValueA(const std::string& systemName, const std::string& name,
+                             os::Luid* luid) override;
+  bool AdjustTokenPrivileges(os::Handle token, bool disableAllPrivileges,
+                             const std::vector<os::LuidAndAttributes>& newState) override;
+  bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override;
+  std::int32_t RegOpenKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t options,
+                             std::uint32_t samDesired, os::Hkey* result) override;
+  std::int32_t RegCreateKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t options,
+                               std::uint32_t samDesired, os::Hkey* result,
+                               std::uint32_t* disposition) override;
+  std::int32_t RegQueryValueExA(os::Hkey key, const std::string& valueName, std::uint32_t* type,
+                                std::uint8_t* data, std::uint32_t* cbData) override;
+  std::int32_t RegSetValueExA(os::Hkey key, const std::string& valueName, std::uint32_t type,
+                              const std::uint8_t* data, std::uint32_t cbData) override;
+  std::int32_t RegCloseKey(os::Hkey key) override;
+  os::ScHandle OpenSCManagerA(const std::string& machineName, const std::string& databaseName,
+                              std::uint32_t desiredAccess) override;
+  os::ScHandle OpenServiceA(os::ScHandle manager, const std::string& serviceName,
+                            std::uint32_t desiredAccess) override;
+  bool QueryServiceStatus(os::ScHandle service, os::ServiceStatus* status) override;
+  bool StartServiceA(os::ScHandle service, const std::vector<std::string>& arguments) override;
+  bool CloseServiceHandle(os::ScHandle handle) override;
+  // Input is there, or comes when the next timer is due: the virtual clock moves to the
+  // earlier of that time and the time-out, so a wait costs no real time and a timer fires at
+  // its exact virtual time.
+  std::uint32_t MsgWaitForMultipleObjectsEx(const std::vector<os::Handle>& handles,
+                                            std::uint32_t milliseconds, std::uint32_t wakeMask,
+                                            std::uint32_t flags) override;
+  // Closes a token handle; false when the handle is not one.
+  bool CloseSystemHandle(os::Handle handle);
+  // ---- end of operating-system facts ----
 
  private:
   struct Timer {

@@ -2,6 +2,11 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <winsvc.h>
+
+#include <string_view>
+
+#include "platform/os/os.h"
 #include "platform/os/win_constants.h"
 
 static_assert(os::kERROR_FILE_NOT_FOUND == ERROR_FILE_NOT_FOUND);
@@ -57,3 +62,95 @@ static_assert(os::kIDNO == IDNO);
 static_assert(os::kCSTR_LESS_THAN == CSTR_LESS_THAN);
 static_assert(os::kCSTR_EQUAL == CSTR_EQUAL);
 static_assert(os::kCSTR_GREATER_THAN == CSTR_GREATER_THAN);
+
+// ---- Operating-system facts, privileges, registry, services and waits ----
+static_assert(os::kERROR_INVALID_FUNCTION == ERROR_INVALID_FUNCTION);
+static_assert(os::kERROR_CALL_NOT_IMPLEMENTED == ERROR_CALL_NOT_IMPLEMENTED);
+static_assert(os::kERROR_MOD_NOT_FOUND == ERROR_MOD_NOT_FOUND);
+static_assert(os::kERROR_PROC_NOT_FOUND == ERROR_PROC_NOT_FOUND);
+static_assert(os::kERROR_BAD_ARGUMENTS == ERROR_BAD_ARGUMENTS);
+static_assert(os::kERROR_BAD_PATHNAME == ERROR_BAD_PATHNAME);
+static_assert(os::kERROR_MORE_DATA == ERROR_MORE_DATA);
+static_assert(os::kERROR_SERVICE_REQUEST_TIMEOUT == ERROR_SERVICE_REQUEST_TIMEOUT);
+static_assert(os::kERROR_SERVICE_ALREADY_RUNNING == ERROR_SERVICE_ALREADY_RUNNING);
+static_assert(os::kERROR_SERVICE_DISABLED == ERROR_SERVICE_DISABLED);
+static_assert(os::kERROR_SERVICE_DOES_NOT_EXIST == ERROR_SERVICE_DOES_NOT_EXIST);
+static_assert(os::kERROR_OLD_WIN_VERSION == ERROR_OLD_WIN_VERSION);
+static_assert(os::kERROR_NOT_ALL_ASSIGNED == ERROR_NOT_ALL_ASSIGNED);
+static_assert(os::kERROR_NO_SUCH_PRIVILEGE == ERROR_NO_SUCH_PRIVILEGE);
+static_assert(os::kERROR_PRIVILEGE_NOT_HELD == ERROR_PRIVILEGE_NOT_HELD);
+static_assert(os::kSTATUS_SUCCESS == 0);  // STATUS_SUCCESS lives in ntstatus.h, which clashes
+static_assert(os::kVER_PLATFORM_WIN32s == VER_PLATFORM_WIN32s);
+static_assert(os::kVER_PLATFORM_WIN32_WINDOWS == VER_PLATFORM_WIN32_WINDOWS);
+static_assert(os::kVER_PLATFORM_WIN32_NT == VER_PLATFORM_WIN32_NT);
+static_assert(os::kVER_MINORVERSION == VER_MINORVERSION);
+static_assert(os::kVER_MAJORVERSION == VER_MAJORVERSION);
+static_assert(os::kVER_BUILDNUMBER == VER_BUILDNUMBER);
+static_assert(os::kVER_PLATFORMID == VER_PLATFORMID);
+static_assert(os::kVER_SERVICEPACKMINOR == VER_SERVICEPACKMINOR);
+static_assert(os::kVER_SERVICEPACKMAJOR == VER_SERVICEPACKMAJOR);
+static_assert(os::kVER_SUITENAME == VER_SUITENAME);
+static_assert(os::kVER_PRODUCT_TYPE == VER_PRODUCT_TYPE);
+static_assert(os::kVER_EQUAL == VER_EQUAL);
+static_assert(os::kVER_GREATER == VER_GREATER);
+static_assert(os::kVER_GREATER_EQUAL == VER_GREATER_EQUAL);
+static_assert(os::kVER_LESS == VER_LESS);
+static_assert(os::kVER_LESS_EQUAL == VER_LESS_EQUAL);
+static_assert(os::kVER_AND == VER_AND);
+static_assert(os::kVER_OR == VER_OR);
+static_assert(os::kVER_NT_WORKSTATION == VER_NT_WORKSTATION);
+static_assert(os::kVER_NT_DOMAIN_CONTROLLER == VER_NT_DOMAIN_CONTROLLER);
+static_assert(os::kVER_NT_SERVER == VER_NT_SERVER);
+static_assert(os::kVER_SUITE_SMALLBUSINESS == VER_SUITE_SMALLBUSINESS);
+static_assert(os::kVER_SUITE_ENTERPRISE == VER_SUITE_ENTERPRISE);
+static_assert(os::kVER_SUITE_TERMINAL == VER_SUITE_TERMINAL);
+static_assert(os::kVER_SUITE_DATACENTER == VER_SUITE_DATACENTER);
+static_assert(os::kVER_SUITE_SINGLEUSERTS == VER_SUITE_SINGLEUSERTS);
+static_assert(os::kVER_SUITE_PERSONAL == VER_SUITE_PERSONAL);
+static_assert(os::kVER_SUITE_BLADE == VER_SUITE_BLADE);
+static_assert(os::kSM_SERVERR2 == SM_SERVERR2);
+// HKEY_LOCAL_MACHINE is a pointer cast, which no constant expression can read: the Wine probe
+// compares it at run time.
+static_assert(os::kKEY_QUERY_VALUE == KEY_QUERY_VALUE);
+static_assert(os::kKEY_SET_VALUE == KEY_SET_VALUE);
+static_assert(os::kKEY_CREATE_SUB_KEY == KEY_CREATE_SUB_KEY);
+static_assert(os::kKEY_READ == KEY_READ);
+static_assert(os::kKEY_WRITE == KEY_WRITE);
+static_assert(os::kKEY_ALL_ACCESS == KEY_ALL_ACCESS);
+static_assert(os::kREG_OPTION_NON_VOLATILE == REG_OPTION_NON_VOLATILE);
+static_assert(os::kREG_CREATED_NEW_KEY == REG_CREATED_NEW_KEY);
+static_assert(os::kREG_OPENED_EXISTING_KEY == REG_OPENED_EXISTING_KEY);
+static_assert(os::kREG_NONE == REG_NONE);
+static_assert(os::kREG_SZ == REG_SZ);
+static_assert(os::kREG_BINARY == REG_BINARY);
+static_assert(os::kREG_DWORD == REG_DWORD);
+static_assert(os::kREG_MULTI_SZ == REG_MULTI_SZ);
+static_assert(os::kTOKEN_QUERY == TOKEN_QUERY);
+static_assert(os::kTOKEN_ADJUST_PRIVILEGES == TOKEN_ADJUST_PRIVILEGES);
+static_assert(os::kSE_PRIVILEGE_ENABLED == SE_PRIVILEGE_ENABLED);
+constexpr SID_IDENTIFIER_AUTHORITY kNtAuthority = SECURITY_NT_AUTHORITY;
+static_assert(kNtAuthority.Value[0] == 0 && kNtAuthority.Value[4] == 0 &&
+              kNtAuthority.Value[5] == os::kSECURITY_NT_AUTHORITY_VALUE);
+static_assert(os::kSECURITY_BUILTIN_DOMAIN_RID == SECURITY_BUILTIN_DOMAIN_RID);
+static_assert(os::kDOMAIN_ALIAS_RID_ADMINS == DOMAIN_ALIAS_RID_ADMINS);
+static_assert(std::string_view(os::kSE_SHUTDOWN_NAME) == SE_SHUTDOWN_NAME);
+static_assert(os::kEWX_REBOOT == EWX_REBOOT);
+static_assert(os::kEWX_FORCE == EWX_FORCE);
+static_assert(os::kGENERIC_EXECUTE == GENERIC_EXECUTE);
+static_assert(os::kSC_MANAGER_CONNECT == SC_MANAGER_CONNECT);
+static_assert(os::kSERVICE_QUERY_STATUS == SERVICE_QUERY_STATUS);
+static_assert(os::kSERVICE_START == SERVICE_START);
+static_assert(os::kSERVICE_STOPPED == SERVICE_STOPPED);
+static_assert(os::kSERVICE_START_PENDING == SERVICE_START_PENDING);
+static_assert(os::kSERVICE_STOP_PENDING == SERVICE_STOP_PENDING);
+static_assert(os::kSERVICE_RUNNING == SERVICE_RUNNING);
+static_assert(os::kSERVICE_CONTINUE_PENDING == SERVICE_CONTINUE_PENDING);
+static_assert(os::kSERVICE_PAUSE_PENDING == SERVICE_PAUSE_PENDING);
+static_assert(os::kSERVICE_PAUSED == SERVICE_PAUSED);
+static_assert(os::kSERVICE_WIN32_OWN_PROCESS == SERVICE_WIN32_OWN_PROCESS);
+static_assert(os::kQS_ALLINPUT == (QS_ALLINPUT & ~(QS_TOUCH | QS_POINTER)));
+static_assert(os::kMWMO_INPUTAVAILABLE == MWMO_INPUTAVAILABLE);
+static_assert(os::kWAIT_FAILED == WAIT_FAILED);
+// The core builds condition masks itself; they must be what VerSetConditionMask builds.
+static_assert(os::VerSetConditionMask(0, VER_SUITENAME, VER_EQUAL) ==
+              VER_EQUAL << (6 * VER_NUM_BITS_PER_CONDITION_MASK));

@@ -6,6 +6,11 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <winsvc.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <set>
 
@@ -23,6 +28,12 @@ HANDLE K(os::Handle handle) {
 }
 os::Handle O(HANDLE handle) {
   return reinterpret_cast<os::Handle>(handle);
+}
+HKEY Hk(os::Hkey key) {
+  return reinterpret_cast<HKEY>(key);
+}
+SC_HANDLE Sc(os::ScHandle handle) {
+  return reinterpret_cast<SC_HANDLE>(handle);
 }
 
 // The core's window procedure lives in the window's user data from WM_NCCREATE on and is
@@ -200,6 +211,190 @@ class WindowsSeam final : public os::Os {
     return ok;
   }
   void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+
+  // ---- Operating-system facts, privileges, registry, services and waits ----
+  bool GetVersionExA(os::OsVersionInfoA* info) override {
+    OSVERSIONINFOA v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+    if (!::GetVersionExA(&v)) return false;
+    *info = {v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber, v.dwPlatformId,
+             std::string(v.szCSDVersion, ::strnlen(v.szCSDVersion, sizeof v.szCSDVersion))};
+    return true;
+  }
+  bool VerifyVersionInfoA(const os::OsVersionInfoExA& info, std::uint32_t typeMask,
+                          std::uint64_t conditionMask) override {
+    OSVERSIONINFOEXA v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+    v.dwMajorVersion = info.dwMajorVersion;
+    v.dwMinorVersion = info.dwMinorVersion;
+    v.dwBuildNumber = info.dwBuildNumber;
+    v.dwPlatformId = info.dwPlatformId;
+    info.szCSDVersion.copy(v.szCSDVersion, sizeof v.szCSDVersion - 1);
+    v.wServicePackMajor = info.wServicePackMajor;
+    v.wServicePackMinor = info.wServicePackMinor;
+    v.wSuiteMask = info.wSuiteMask;
+    v.wProductType = info.wProductType;
+    return ::VerifyVersionInfoA(&v, typeMask, conditionMask);
+  }
+  int GetSystemMetrics(int index) override { return ::GetSystemMetrics(index); }
+
+  os::Hmodule LoadLibraryA(const std::string& fileName) override {
+    return reinterpret_cast<os::Hmodule>(::LoadLibraryA(fileName.c_str()));
+  }
+  os::Hmodule GetModuleHandleA(const std::string& moduleName) override {
+    return reinterpret_cast<os::Hmodule>(::GetModuleHandleA(moduleName.c_str()));
+  }
+  os::FarProc GetProcAddress(os::Hmodule module, const std::string& procName) override {
+    return reinterpret_cast<os::FarProc>(
+        ::GetProcAddress(reinterpret_cast<HMODULE>(module), procName.c_str()));
+  }
+  bool FreeLibrary(os::Hmodule module) override {
+    return ::FreeLibrary(reinterpret_cast<HMODULE>(module));
+  }
+  bool IsWow64Process(os::FarProc proc, os::Handle process, bool* wow64) override {
+    BOOL value = FALSE;
+    const bool ok = reinterpret_cast<BOOL(WINAPI*)(HANDLE, PBOOL)>(proc)(K(process), &value);
+    *wow64 = value;
+    return ok;
+  }
+  std::int32_t RtlGetVersion(os::FarProc proc, os::OsVersionInfoA* info) override {
+    RTL_OSVERSIONINFOW v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+    const LONG status = reinterpret_cast<LONG(WINAPI*)(PRTL_OSVERSIONINFOW)>(proc)(&v);
+    std::string csd;
+    for (std::size_t i = 0; i < std::size(v.szCSDVersion) && v.szCSDVersion[i]; ++i)
+      csd += char(v.szCSDVersion[i]);
+    *info = {v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber, v.dwPlatformId, csd};
+    return status;
+  }
+  bool AllocateAndInitializeSid(os::FarProc proc, const os::SidIdentifierAuthority& authority,
+                                std::uint8_t count, const std::array<std::uint32_t, 8>& sub,
+                                os::Psid* sid) override {
+    SID_IDENTIFIER_AUTHORITY a;
+    std::copy(authority.begin(), authority.end(), a.Value);
+    PSID result = nullptr;
+    using Fn = BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD,
+                             DWORD, DWORD, DWORD, PSID*);
+    const bool ok = reinterpret_cast<Fn>(proc)(&a, count, sub[0], sub[1], sub[2], sub[3], sub[4],
+                                               sub[5], sub[6], sub[7], &result);
+    *sid = reinterpret_cast<os::Psid>(result);
+    return ok;
+  }
+  bool CheckTokenMembership(os::FarProc proc, os::Handle token, os::Psid sid,
+                            bool* isMember) override {
+    BOOL member = FALSE;
+    const bool ok = reinterpret_cast<BOOL(WINAPI*)(HANDLE, PSID, PBOOL)>(proc)(
+        K(token), reinterpret_cast<PSID>(sid), &member);
+    *isMember = member;
+    return ok;
+  }
+  os::Psid FreeSid(os::FarProc proc, os::Psid sid) override {
+    return reinterpret_cast<os::Psid>(
+        reinterpret_cast<PVOID(WINAPI*)(PSID)>(proc)(reinterpret_cast<PSID>(sid)));
+  }
+
+  os::Handle GetCurrentProcess() override { return O(::GetCurrentProcess()); }
+  bool OpenProcessToken(os::Handle process, std::uint32_t access, os::Handle* token) override {
+    HANDLE result = nullptr;
+    const bool ok = ::OpenProcessToken(K(process), access, &result);
+    *token = O(result);
+    return ok;
+  }
+  bool LookupPrivilegeValueA(const std::string& systemName, const std::string& name,
+                             os::Luid* luid) override {
+    LUID value = {};
+    const bool ok = ::LookupPrivilegeValueA(systemName.empty() ? nullptr : systemName.c_str(),
+                                            name.c_str(), &value);
+    *luid = {value.LowPart, value.HighPart};
+    return ok;
+  }
+  bool AdjustTokenPrivileges(os::Handle token, bool disableAll,
+                             const std::vector<os::LuidAndAttributes>& newState) override {
+    std::vector<std::uint8_t> bytes(sizeof(TOKEN_PRIVILEGES) +
+                                    newState.size() * sizeof(LUID_AND_ATTRIBUTES));
+    auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(bytes.data());
+    privileges->PrivilegeCount = DWORD(newState.size());
+    for (std::size_t i = 0; i < newState.size(); ++i) {
+      privileges->Privileges[i].Luid = {newState[i].luid.LowPart, newState[i].luid.HighPart};
+      privileges->Privileges[i].Attributes = newState[i].attributes;
+    }
+    return ::AdjustTokenPrivileges(K(token), disableAll, privileges, 0, nullptr, nullptr);
+  }
+  bool ExitWindowsEx(std::uint32_t flags, std::uint32_t reason) override {
+    return ::ExitWindowsEx(flags, reason);
+  }
+
+  std::int32_t RegOpenKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t options,
+                             std::uint32_t sam, os::Hkey* result) override {
+    HKEY opened = nullptr;
+    const LONG error = ::RegOpenKeyExA(Hk(key), subKey.c_str(), options, sam, &opened);
+    *result = reinterpret_cast<os::Hkey>(opened);
+    return error;
+  }
+  std::int32_t RegCreateKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t options,
+                               std::uint32_t sam, os::Hkey* result,
+                               std::uint32_t* disposition) override {
+    HKEY created = nullptr;
+    DWORD how = 0;
+    const LONG error = ::RegCreateKeyExA(Hk(key), subKey.c_str(), 0, nullptr, options, sam, nullptr,
+                                         &created, &how);
+    *result = reinterpret_cast<os::Hkey>(created);
+    if (disposition) *disposition = how;
+    return error;
+  }
+  std::int32_t RegQueryValueExA(os::Hkey key, const std::string& valueName, std::uint32_t* type,
+                                std::uint8_t* data, std::uint32_t* cbData) override {
+    DWORD t = 0, size = cbData ? *cbData : 0;
+    const LONG error =
+        ::RegQueryValueExA(Hk(key), valueName.c_str(), nullptr, &t, data, cbData ? &size : nullptr);
+    if (type) *type = t;
+    if (cbData) *cbData = size;
+    return error;
+  }
+  std::int32_t RegSetValueExA(os::Hkey key, const std::string& valueName, std::uint32_t type,
+                              const std::uint8_t* data, std::uint32_t cbData) override {
+    return ::RegSetValueExA(Hk(key), valueName.c_str(), 0, type, data, cbData);
+  }
+  std::int32_t RegCloseKey(os::Hkey key) override { return ::RegCloseKey(Hk(key)); }
+
+  os::ScHandle OpenSCManagerA(const std::string& machine, const std::string& database,
+                              std::uint32_t access) override {
+    return reinterpret_cast<os::ScHandle>(
+        ::OpenSCManagerA(machine.empty() ? nullptr : machine.c_str(),
+                         database.empty() ? nullptr : database.c_str(), access));
+  }
+  os::ScHandle OpenServiceA(os::ScHandle manager, const std::string& name,
+                            std::uint32_t access) override {
+    return reinterpret_cast<os::ScHandle>(::OpenServiceA(Sc(manager), name.c_str(), access));
+  }
+  bool QueryServiceStatus(os::ScHandle service, os::ServiceStatus* status) override {
+    SERVICE_STATUS s = {};
+    const bool ok = ::QueryServiceStatus(Sc(service), &s);
+    *status = {s.dwServiceType,
+               s.dwCurrentState,
+               s.dwControlsAccepted,
+               s.dwWin32ExitCode,
+               s.dwServiceSpecificExitCode,
+               s.dwCheckPoint,
+               s.dwWaitHint};
+    return ok;
+  }
+  bool StartServiceA(os::ScHandle service, const std::vector<std::string>& arguments) override {
+    std::vector<const char*> argv;
+    for (const std::string& a : arguments) argv.push_back(a.c_str());
+    return ::StartServiceA(Sc(service), DWORD(argv.size()), argv.empty() ? nullptr : argv.data());
+  }
+  bool CloseServiceHandle(os::ScHandle handle) override { return ::CloseServiceHandle(Sc(handle)); }
+
+  std::uint32_t MsgWaitForMultipleObjectsEx(const std::vector<os::Handle>& handles,
+                                            std::uint32_t milliseconds, std::uint32_t wakeMask,
+                                            std::uint32_t flags) override {
+    std::vector<HANDLE> h;
+    for (os::Handle handle : handles) h.push_back(K(handle));
+    return ::MsgWaitForMultipleObjectsEx(DWORD(h.size()), h.empty() ? nullptr : h.data(),
+                                         milliseconds, wakeMask, flags);
+  }
+  // ---- end of operating-system facts ----
 
  private:
   const MSG* Full(const os::Msg& msg) {

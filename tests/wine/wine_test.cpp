@@ -148,6 +148,60 @@ TEST_F(Wine, TheProgramReadsTheFileVersionOfItsVersionResource) {
   EXPECT_EQ(probe.output, "3.1.21.20\r\n");
 }
 
+// ---- Platform services: the version code and the waits ----
+
+// The version code family that platform_probe prints ("code XXXXXXXX"); -1 when it printed none.
+int FamilyIn(const std::string& output) {
+  const auto at = output.find("code ");
+  return at == std::string::npos ? -1
+                                 : int(std::strtoul(output.c_str() + at + 5, nullptr, 16) >> 24);
+}
+
+// The family a workstation of that version gets. The probe, like the program, names no newer
+// system in a manifest, so 8.1 is told it is 6.2 and only a 10.0 found behind that is
+// recognised.
+int WorkstationFamily(int major, int minor) {
+  struct Row {
+    int major, minor, family;
+  };
+  for (const Row& r : {Row{10, 0, 0x14}, Row{6, 3, 0x10}, Row{6, 2, 0x10}, Row{6, 1, 0x0E},
+                       Row{6, 0, 0x0A}, Row{5, 2, 0x08}, Row{5, 1, 0x07}, Row{5, 0, 0x06}})
+    if (r.major == major && r.minor == minor) return r.family;
+  return -1;
+}
+
+TEST_F(Wine, AWaitEndsOnTimeHandlesTimersWithoutBusyingAProcessorAndTheVersionCodeFits) {
+  const Outcome probe =
+      Shell(Env() + kWine + " '" + (kWin64Dir / "platform_probe.exe").string() + "' 2>/dev/null");
+  EXPECT_EQ(probe.exitCode, 0) << probe.output;
+  int major = 0, minor = 0;
+  const Outcome ver = Shell(Env() + kWine + " cmd /c ver 2>/dev/null");
+  const auto at = ver.output.find("Windows ");
+  ASSERT_NE(at, std::string::npos) << ver.output;
+  ASSERT_EQ(std::sscanf(ver.output.c_str() + at + 8, "%d.%d", &major, &minor), 2) << ver.output;
+  EXPECT_EQ(FamilyIn(probe.output), WorkstationFamily(major, minor))
+      << "Wine reports " << major << "." << minor << "; the probe printed " << probe.output;
+}
+
+// Wine can play another Windows for one program; these are the two behind the 6.2 layer.
+TEST_F(Wine, TheCompatibilityLayerHidesWindows81ButNotWindows10) {
+  struct Case {
+    const char* wineVersion;
+    int family;
+  };
+  for (const Case& c : {Case{"win10", 0x14}, Case{"win81", 0x10}}) {
+    const std::string name = std::string("platform_probe_") + c.wineVersion + ".exe";
+    fs::copy_file(kWin64Dir / "platform_probe.exe", kWorkDir / name,
+                  fs::copy_options::overwrite_existing);
+    Shell(Env() + kWine + " reg add 'HKCU\\Software\\Wine\\AppDefaults\\" + name +
+          "' /v Version /d " + c.wineVersion + " /f >/dev/null 2>&1");
+    const Outcome probe =
+        Shell(Env() + kWine + " '" + (kWorkDir / name).string() + "' /nowait 2>/dev/null");
+    EXPECT_EQ(probe.exitCode, 0) << probe.output;
+    EXPECT_EQ(FamilyIn(probe.output), c.family) << c.wineVersion << ": " << probe.output;
+  }
+}
+
 // The PE's section headers: the package areas must lie in writable initialised data that
 // occupies bytes of the file, where the release maker patches them.
 struct Section {
