@@ -12,11 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Small inputs are laid over a zero area of the full size at the keys' places, so that
   // the fuzzer reaches blocks that the locator accepts.
   std::vector<std::uint8_t> file(package::kAreaSize + 64, 0);
-  static constexpr std::string_view kKeys[] = {"PARA_OPT=", "BIN_START1=", "BIN_SIZE1B=",
-                                               "NEW_FW1=", "FW_EXT1=", "BIN_STARTF=", "FW_EXTF="};
+  static constexpr std::string_view kKeys[] = {
+      "PARA_OPT=", "BIN_START1=", "BIN_SIZE1B=", "NEW_FW1=", "FW_EXT1=", "BIN_STARTF=", "FW_EXTF="};
   static constexpr std::size_t kAt[] = {package::kOptionRecordOffset, package::ImageStartEntry(1),
-                                        package::ImageSizeEntry(1), package::NewFwEntry(1),
-                                        package::FwExtEntry(1), package::ImageStartEntry(15),
+                                        package::ImageSizeEntry(1),   package::NewFwEntry(1),
+                                        package::FwExtEntry(1),       package::ImageStartEntry(15),
                                         package::FwExtEntry(15)};
   for (std::size_t k = 0; k < std::size(kKeys); ++k)
     std::memcpy(file.data() + kAt[k], kKeys[k].data(), kKeys[k].size());
