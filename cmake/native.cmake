@@ -13,8 +13,17 @@ add_library(travok_sim STATIC
   sim/loader.cpp
   sim/sim_pc.cpp
   sim/sim_system.cpp
+  sim/sim_device_tree.cpp
+  sim/sim_device_seam.cpp
+  sim/machine_toml.cpp
+  ${CMAKE_BINARY_DIR}/builtin_machine.cpp
 )
-target_link_libraries(travok_sim PUBLIC travok_core travok_format)
+target_link_libraries(travok_sim PUBLIC travok_core travok_format PRIVATE PkgConfig::TOMLPLUSPLUS)
+# The built-in machine is the text of its description file, compiled in.
+file(READ ${CMAKE_SOURCE_DIR}/sim/machines/demo.toml TRAVOK_DEMO_MACHINE)
+configure_file(sim/builtin_machine.cpp.in ${CMAKE_BINARY_DIR}/builtin_machine.cpp @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/sim/machines/demo.toml)
 
 
 if(TRAVOK_FUZZ)
@@ -34,6 +43,9 @@ add_executable(travok_tests
   tests/unit/app/command_line_test.cpp
   tests/unit/app/eligibility_test.cpp
   tests/unit/discovery/dev_info_test.cpp
+  tests/unit/discovery/dev_mgr_test.cpp
+  tests/unit/discovery/device_node_test.cpp
+  tests/unit/sim/machine_toml_test.cpp
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
   tests/scenario/startup_test.cpp

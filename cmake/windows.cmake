@@ -6,9 +6,13 @@ configure_file(win32/travok.rc.in ${CMAKE_BINARY_DIR}/travok.rc @ONLY)
 
 add_library(travok_win32 STATIC
   win32/layout_checks.cpp
+  win32/storage_layout_checks.cpp
   win32/win32_os.cpp
+  win32/win32_wmi.cpp
 )
-target_link_libraries(travok_win32 PUBLIC travok_core user32 version advapi32)
+# SetupAPI and cfgmgr32 are looked up at run time, not linked; WMI is reached through COM.
+target_link_libraries(travok_win32 PUBLIC travok_core user32 version advapi32 ole32 oleaut32
+                      wbemuuid uuid)
 
 add_executable(travok WIN32 win32/winmain.cpp ${CMAKE_BINARY_DIR}/travok.rc)
 target_link_libraries(travok PRIVATE travok_win32)
@@ -28,3 +32,8 @@ target_link_options(version_probe PRIVATE -static -static-libgcc -static-libstdc
 add_executable(platform_probe tests/wine/platform_probe.cpp)
 target_link_libraries(platform_probe PRIVATE travok_win32)
 target_link_options(platform_probe PRIVATE -static -static-libgcc -static-libstdc++)
+
+# Runs the enumeration against the system's own SetupAPI and WMI and prints the table.
+add_executable(enumerate_probe tests/wine/enumerate_probe.cpp)
+target_link_libraries(enumerate_probe PRIVATE travok_win32)
+target_link_options(enumerate_probe PRIVATE -static -static-libgcc -static-libstdc++)

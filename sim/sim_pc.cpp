@@ -16,7 +16,9 @@ std::string Quote(const std::string& text) {
 
 }  // namespace
 
-SimPc::SimPc() = default;
+SimPc::SimPc() {
+  InstallDeviceDefaults();
+}
 
 void SimPc::AddForeignMutex(const std::string& name) {
   ++m_Mutexes[name];
@@ -113,6 +115,7 @@ bool SimPc::CloseHandle(os::Handle handle) {
   }
   if (m_Threads.erase(handle)) return true;
   if (CloseSystemHandle(handle)) return true;
+  if (CloseDeviceHandle(handle)) return true;
   m_LastError = os::kERROR_INVALID_HANDLE;
   return false;
 }

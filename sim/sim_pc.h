@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/os/os.h"
+#include "sim/sim_device_tree.h"
 #include "sim/sim_system.h"
 
 namespace sim {
@@ -181,6 +182,63 @@ class SimPc : public os::Os {
   // Closes a token handle; false when the handle is not one.
   bool CloseSystemHandle(os::Handle handle);
   // ---- end of operating-system facts ----
+
+  // ---- Devices: files, driver requests, SetupAPI, configuration manager, WMI ----
+  // sim_device_seam.cpp; machine descriptions fill the tree (sim/machine_toml.h).
+  SimDeviceTree devices;
+
+  os::Handle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                         std::uint32_t shareMode, std::uint32_t creationDisposition,
+                         std::uint32_t flagsAndAttributes) override;
+  bool DeviceIoControl(os::Handle device, std::uint32_t ioControlCode, const void* inBuffer,
+                       std::uint32_t inBufferSize, void* outBuffer, std::uint32_t outBufferSize,
+                       std::uint32_t* bytesReturned) override;
+  os::Hdevinfo SetupDiGetClassDevsA(os::FarProc fn, const os::Guid* classGuid,
+                                    const std::string& enumerator, os::Hwnd parent,
+                                    std::uint32_t flags) override;
+  bool SetupDiEnumDeviceInfo(os::FarProc fn, os::Hdevinfo set, std::uint32_t memberIndex,
+                             void* deviceInfoData) override;
+  bool SetupDiEnumDeviceInterfaces(os::FarProc fn, os::Hdevinfo set, const void* deviceInfoData,
+                                   const os::Guid& interfaceClassGuid, std::uint32_t memberIndex,
+                                   void* deviceInterfaceData) override;
+  bool SetupDiGetDeviceInterfaceDetailA(os::FarProc fn, os::Hdevinfo set,
+                                        const void* deviceInterfaceData, void* detailData,
+                                        std::uint32_t detailDataSize, std::uint32_t* requiredSize,
+                                        void* deviceInfoData) override;
+  bool SetupDiDestroyDeviceInfoList(os::FarProc fn, os::Hdevinfo set) override;
+  bool SetupDiGetDeviceRegistryPropertyA(os::FarProc fn, os::Hdevinfo set,
+                                         const void* deviceInfoData, std::uint32_t property,
+                                         std::uint32_t* propertyRegDataType, void* buffer,
+                                         std::uint32_t bufferSize,
+                                         std::uint32_t* requiredSize) override;
+  bool SetupDiGetDeviceInstanceIdA(os::FarProc fn, os::Hdevinfo set, const void* deviceInfoData,
+                                   char* deviceInstanceId, std::uint32_t size,
+                                   std::uint32_t* requiredSize) override;
+  bool SetupDiSetClassInstallParamsA(os::FarProc fn, os::Hdevinfo set, const void* deviceInfoData,
+                                     const void* classInstallParams,
+                                     std::uint32_t classInstallParamsSize) override;
+  bool SetupDiCallClassInstaller(os::FarProc fn, std::uint32_t installFunction, os::Hdevinfo set,
+                                 const void* deviceInfoData) override;
+  os::ConfigRet CM_Get_Device_IDA(os::FarProc fn, os::DevInst devInst, char* buffer,
+                                  std::uint32_t bufferLen, std::uint32_t flags) override;
+  os::ConfigRet CM_Get_Parent(os::FarProc fn, os::DevInst* parent, os::DevInst devInst,
+                              std::uint32_t flags) override;
+  os::ConfigRet CM_Locate_DevNodeA(os::FarProc fn, os::DevInst* devInst,
+                                   const std::string& deviceId, std::uint32_t flags) override;
+  os::ConfigRet CM_Get_DevNode_Registry_PropertyA(os::FarProc fn, os::DevInst devInst,
+                                                  std::uint32_t property,
+                                                  std::uint32_t* regDataType, void* buffer,
+                                                  std::uint32_t* length,
+                                                  std::uint32_t flags) override;
+  os::ConfigRet CM_Reenumerate_DevNode(os::FarProc fn, os::DevInst devInst,
+                                       std::uint32_t flags) override;
+  os::HResult CountWmiQueryObjects(const std::string& nameSpace, const std::string& query,
+                                   std::uint32_t* count) override;
+  // Setupapi.dll and cfgmgr32.dll with every export, and Winmgmt running: a healthy PC.
+  void InstallDeviceDefaults();
+  // Closes an opened disk; false when the handle is not one.
+  bool CloseDeviceHandle(os::Handle handle);
+  // ---- end of devices ----
 
  private:
   struct Timer {

@@ -202,6 +202,19 @@ TEST_F(Wine, TheCompatibilityLayerHidesWindows81ButNotWindows10) {
   }
 }
 
+// The enumeration against Wine's own SetupAPI, configuration manager and WMI: whatever they
+// report (Wine's WMI counts disks that expose no disk interface), it ends and lists a table.
+TEST_F(Wine, TheDiskEnumerationRunsAgainstTheSystemsOwnSetupApi) {
+  const Outcome probe =
+      Shell(Env() + kWine + " '" + (kWin64Dir / "enumerate_probe.exe").string() + "' 2>/dev/null");
+  EXPECT_EQ(probe.exitCode, 0) << probe.output;
+  int disks = -1;
+  ASSERT_EQ(std::sscanf(probe.output.c_str(), "disks: %d", &disks), 1) << probe.output;
+  EXPECT_GE(disks, 0);
+  EXPECT_EQ(std::count(probe.output.begin(), probe.output.end(), '\n'), 1 + 2 * disks)
+      << probe.output;
+}
+
 // The PE's section headers: the package areas must lie in writable initialised data that
 // occupies bytes of the file, where the release maker patches them.
 struct Section {

@@ -2,6 +2,8 @@
 //
 //   travok-sim                         the package this executable carries
 //   travok-sim --release release.exe   a release made by travok-pack, of any build
+//   travok-sim --machine pc.toml       on the machine a description file gives
+//   travok-sim --list-disks            the disks the enumeration finds on the machine
 //
 // A packed copy of travok-sim itself runs with the package it carries, as the product does.
 #include <CLI/CLI.hpp>
@@ -11,10 +13,13 @@
 #include <iterator>
 
 #include "app/frmTravok.h"
+#include "discovery/dev_mgr.h"
+#include "discovery/disk_table_text.h"
 #include "package/package_area.h"
 #include "package/package_config.h"
 #include "package/package_layout.h"
 #include "sim/loader.h"
+#include "sim/machine_toml.h"
 #include "sim/sim_pc.h"
 
 namespace {
@@ -59,24 +64,45 @@ void ShowRun(const sim::SimPc& pc, int exitCode) {
   std::printf("exit code: %d\n", exitCode);
 }
 
+int ListDisks(sim::SimPc& pc) {
+  os::Install(&pc);
+  std::string table;
+  {
+    discovery::TDevMgr mgr;
+    if (mgr.EnumerateDisks()) table = discovery::DiskTableText(mgr.Disks());
+  }
+  os::Install(nullptr);
+  std::printf("%s", table.empty() ? "the enumeration failed\n" : table.c_str());
+  return table.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App cli{"Runs Travok on a simulated PC and shows what it did."};
   std::string release, arguments;
   std::vector<std::string> answers;
-  bool anotherInstance = false, journal = false;
+  std::string machine;
+  bool anotherInstance = false, journal = false, listDisks = false;
   cli.add_option("--release", release, "a release executable made by travok-pack")
       ->check(CLI::ExistingFile);
   cli.add_option("--args", arguments, "the program's command line after its name");
   cli.add_option("--answer", answers, "answers to the message boxes in order: yes, no, ok");
   cli.add_flag("--another-instance", anotherInstance, "another instance is running already");
   cli.add_flag("--journal", journal, "list every call the program made");
+  cli.add_option("--machine", machine, "a machine description (TOML); the built-in PC if none")
+      ->check(CLI::ExistingFile);
+  cli.add_flag("--list-disks", listDisks, "list the disks the enumeration finds, and stop");
   CLI11_PARSE(cli, argc, argv);
 
   try {
     LoadPackage(release);
     sim::SimPc pc;
+    if (machine.empty())
+      sim::LoadMachine(pc, sim::BuiltInMachine(), "the built-in machine");
+    else
+      sim::LoadMachineFile(pc, machine);
+    if (listDisks) return ListDisks(pc);
     pc.commandLine = "\"" + pc.moduleFileName + "\"" + (arguments.empty() ? "" : " " + arguments);
     for (const auto& a : answers) pc.ScriptAnswer(Answer(a));
     os::Hwnd first = 0;

@@ -1,0 +1,15 @@
+// The disk table as text, for the tools that show what the enumeration found.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "discovery/dev_mgr.h"
+
+namespace discovery {
+
+// "disks: N", then two lines a disk: its address, bus type, device number, controller IDs
+// and service, model, revision and serial; then its instance identifier.
+std::string DiskTableText(std::span<const DiskEntry> disks);
+
+}  // namespace discovery

@@ -1,0 +1,580 @@
+// The SimPc's answers to the device calls of the seam: opened disks and their requests,
+// SetupAPI, the configuration manager and WMI, all from the device tree. The structures the
+// program hands over are read here from the Windows layouts, on their own: never through the
+// program's builders.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#include "framework/bytes.h"
+#include "framework/conversions.h"
+#include "sim/sim_pc.h"
+
+namespace sim {
+namespace {
+
+// setupapi.h: SP_DEVINFO_DATA and SP_DEVICE_INTERFACE_DATA are a DWORD, a GUID, a DWORD and a
+// ULONG_PTR; the detail is a DWORD and the path, its cbSize the packed size of the two.
+constexpr std::size_t kPointerBytes = sizeof(void*);
+constexpr std::size_t kSetupStructSize = kPointerBytes == 8 ? 32 : 28;
+constexpr std::size_t kGuidAt = 4, kDwordAt = 20, kReservedAt = 24;
+constexpr std::uint32_t kDetailCbSize = kPointerBytes == 8 ? 8 : 5;
+constexpr std::size_t kDetailPathAt = 4;
+constexpr std::uint32_t kSPINT_ACTIVE = 1;
+// SP_CLASSINSTALL_HEADER and what follows it for the two functions the sim knows.
+constexpr std::uint32_t kClassInstallHeaderSize = 8;
+constexpr std::uint32_t kPropChangeParamsSize = 20;
+constexpr std::uint32_t kRemoveDeviceParamsSize = 16;
+constexpr std::uint32_t kCM_LOCATE_DEVNODE_PHANTOM = 1;
+
+const char* const kSetupApiExports[] = {
+    "SetupDiGetClassDevsA",          "SetupDiEnumDeviceInfo",
+    "SetupDiEnumDeviceInterfaces",   "SetupDiGetDeviceInterfaceDetailA",
+    "SetupDiDestroyDeviceInfoList",  "SetupDiGetDeviceRegistryPropertyA",
+    "SetupDiGetClassImageIndex",     "SetupDiCallClassInstaller",
+    "SetupDiSetClassInstallParamsA", "SetupDiOpenClassRegKey",
+    "SetupDiGetClassImageList",      "SetupDiDestroyClassImageList",
+    "SetupDiGetDeviceInstanceIdA",   "SetupDiOpenDevRegKey",
+};
+const char* const kCfgMgrExports[] = {
+    "CM_Get_Device_IDA",
+    "CM_Get_Child",
+    "CM_Get_DevNode_Registry_PropertyA",
+    "CM_Get_Sibling",
+    "CM_Get_Parent",
+    "CM_Get_DevNode_Status",
+    "CM_Locate_DevNodeA",
+    "CM_Reenumerate_DevNode",
+    "CM_Get_First_Log_Conf",
+    "CM_Get_Next_Log_Conf",
+    "CM_Get_Next_Res_Des",
+    "CM_Get_Res_Des_Data",
+    "CM_Free_Res_Des_Handle",
+    "CM_Free_Log_Conf_Handle",
+};
+
+std::string Quote(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+std::string Hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+std::string FlagsText(std::uint32_t flags) {
+  static const std::pair<std::uint32_t, const char*> names[] = {
+      {os::kDIGCF_DEFAULT, "DIGCF_DEFAULT"},
+      {os::kDIGCF_PRESENT, "DIGCF_PRESENT"},
+      {os::kDIGCF_ALLCLASSES, "DIGCF_ALLCLASSES"},
+      {os::kDIGCF_PROFILE, "DIGCF_PROFILE"},
+      {os::kDIGCF_DEVICEINTERFACE, "DIGCF_DEVICEINTERFACE"}};
+  std::string text;
+  for (const auto& [bit, name] : names)
+    if (flags & bit) text += (text.empty() ? "" : "|") + std::string(name);
+  return text.empty() ? "0" : text;
+}
+
+std::string IoctlName(std::uint32_t code) {
+  switch (code) {
+    case os::kIOCTL_SCSI_GET_ADDRESS:
+      return "IOCTL_SCSI_GET_ADDRESS";
+    case os::kIOCTL_STORAGE_GET_DEVICE_NUMBER:
+      return "IOCTL_STORAGE_GET_DEVICE_NUMBER";
+    case os::kIOCTL_STORAGE_QUERY_PROPERTY:
+      return "IOCTL_STORAGE_QUERY_PROPERTY";
+    default:
+      return Hex(code);
+  }
+}
+
+std::string DifName(std::uint32_t dif) {
+  if (dif == os::kDIF_REMOVE) return "DIF_REMOVE";
+  if (dif == os::kDIF_PROPERTYCHANGE) return "DIF_PROPERTYCHANGE";
+  return Hex(dif);
+}
+
+std::string DicsName(std::uint32_t state) {
+  static const char* const names[] = {
+      "0", "DICS_ENABLE", "DICS_DISABLE", "DICS_PROPCHANGE", "DICS_START", "DICS_STOP"};
+  return state < 6 ? names[state] : Hex(state);
+}
+
+std::string ScopeName(std::uint32_t scope) {
+  if (scope == os::kDICS_FLAG_GLOBAL) return "DICS_FLAG_GLOBAL";
+  if (scope == os::kDICS_FLAG_CONFIGSPECIFIC) return "DICS_FLAG_CONFIGSPECIFIC";
+  return Hex(scope);
+}
+
+void WriteGuid(std::span<std::uint8_t> b, std::size_t at, const os::Guid& g) {
+  fw::PutU32le(b, at, g.Data1);
+  fw::PutU16le(b, at + 4, g.Data2);
+  fw::PutU16le(b, at + 6, g.Data3);
+  std::copy(g.Data4.begin(), g.Data4.end(), b.begin() + std::ptrdiff_t(at + 8));
+}
+
+void WritePointerSized(std::span<std::uint8_t> b, std::size_t at, std::uint64_t value) {
+  if (kPointerBytes == 8)
+    fw::PutU64le(b, at, value);
+  else
+    fw::PutU32le(b, at, std::uint32_t(value));
+}
+
+std::uint64_t ReadPointerSized(std::span<const std::uint8_t> b, std::size_t at) {
+  return kPointerBytes == 8 ? fw::GetU64le(b, at) : fw::GetU32le(b, at);
+}
+
+std::span<std::uint8_t> Bytes(void* p, std::size_t size) {
+  return {static_cast<std::uint8_t*>(p), size};
+}
+std::span<const std::uint8_t> Bytes(const void* p, std::size_t size) {
+  return {static_cast<const std::uint8_t*>(p), size};
+}
+
+os::Guid GuidFromSimText(const std::string& text) {
+  // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
+  os::Guid g;
+  if (text.size() != 38) return g;
+  const auto hex = [&](std::size_t at, std::size_t n) {
+    return std::uint32_t(std::stoul(text.substr(at, n), nullptr, 16));
+  };
+  try {
+    g.Data1 = hex(1, 8);
+    g.Data2 = std::uint16_t(hex(10, 4));
+    g.Data3 = std::uint16_t(hex(15, 4));
+    g.Data4[0] = std::uint8_t(hex(20, 2));
+    g.Data4[1] = std::uint8_t(hex(22, 2));
+    for (std::size_t i = 0; i < 6; ++i) g.Data4[2 + i] = std::uint8_t(hex(25 + 2 * i, 2));
+  } catch (const std::exception&) {
+    return os::Guid{};
+  }
+  return g;
+}
+
+}  // namespace
+
+void SimPc::InstallDeviceDefaults() {
+  auto& setupApi = system.exports["setupapi.dll"];
+  setupApi.insert(std::begin(kSetupApiExports), std::end(kSetupApiExports));
+  auto& cfgMgr = system.exports["cfgmgr32.dll"];
+  cfgMgr.insert(std::begin(kCfgMgrExports), std::end(kCfgMgrExports));
+  system.AddService("Winmgmt", os::kSERVICE_RUNNING);
+}
+
+namespace {
+// A call through an address is only sound when GetProcAddress returned it for that export.
+bool Through(SimPc& pc, os::FarProc fn, const char* module, const char* name) {
+  const os::Hmodule m = pc.GetModuleHandleA(module);
+  return fn && m && pc.GetProcAddress(m, name) == fn;
+}
+}  // namespace
+
+#define SIM_CALLED_THROUGH(module, name, fail)                      \
+  if (!Through(*this, fn, module, #name)) {                         \
+    Log(#name " called through an address that is not its export"); \
+    fail;                                                           \
+  }
+#define SETUPAPI(name, fail) SIM_CALLED_THROUGH("setupapi.dll", name, fail)
+#define CFGMGR(name) SIM_CALLED_THROUGH("cfgmgr32.dll", name, return os::kCR_FAILURE)
+
+bool SimPc::CloseDeviceHandle(os::Handle handle) {
+  return devices.files.erase(handle) != 0;
+}
+
+// ---- Disks ----
+
+os::Handle SimPc::CreateFileA(const std::string& fileName, std::uint32_t, std::uint32_t,
+                              std::uint32_t creationDisposition, std::uint32_t) {
+  Log("CreateFileA " + Quote(fileName));
+  const os::DevInst disk = devices.DiskForPath(fileName);
+  if (!disk) {
+    m_LastError = os::kERROR_FILE_NOT_FOUND;
+    return os::kINVALID_HANDLE_VALUE;
+  }
+  if (creationDisposition != os::kOPEN_EXISTING) {
+    m_LastError = os::kERROR_ACCESS_DENIED;
+    return os::kINVALID_HANDLE_VALUE;
+  }
+  if (const std::uint32_t error = devices.Node(disk)->disk->openError) {
+    m_LastError = error;
+    return os::kINVALID_HANDLE_VALUE;
+  }
+  const os::Handle h = NewHandle();
+  devices.files[h] = disk;
+  return h;
+}
+
+bool SimPc::DeviceIoControl(os::Handle device, std::uint32_t ioControlCode, const void* inBuffer,
+                            std::uint32_t inBufferSize, void* outBuffer,
+                            std::uint32_t outBufferSize, std::uint32_t* bytesReturned) {
+  auto it = devices.files.find(device);
+  if (it == devices.files.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const SimDevice& disk = *devices.Node(it->second);
+  Log("DeviceIoControl " + IoctlName(ioControlCode) + " " + Quote(disk.instanceId));
+  if (!devices.Attached(disk)) {
+    m_LastError = os::kERROR_NOT_READY;  // the disk left the tree under the open handle
+    return false;
+  }
+  // The request is read before the answer is written: the two may share one buffer.
+  const auto* in = static_cast<const std::uint8_t*>(inBuffer);
+  const std::vector<std::uint8_t> request(in, in + (in ? inBufferSize : 0));
+  std::uint32_t returned = 0;
+  const std::uint32_t error =
+      DiskIoControl(*disk.disk, ioControlCode, request, static_cast<std::uint8_t*>(outBuffer),
+                    outBufferSize, &returned);
+  if (bytesReturned) *bytesReturned = returned;
+  if (error) {
+    m_LastError = error;
+    return false;
+  }
+  return true;
+}
+
+// ---- SetupAPI ----
+
+namespace {
+// The device a caller's SP_DEVINFO_DATA names, when it is a member of the set.
+os::DevInst MemberOf(const SimDeviceTree::InfoSet& set, const void* deviceInfoData) {
+  if (!deviceInfoData) return 0;
+  const auto b = Bytes(deviceInfoData, kSetupStructSize);
+  if (fw::GetU32le(b, 0) != kSetupStructSize) return 0;
+  const os::DevInst devInst = fw::GetU32le(b, kDwordAt);
+  return std::find(set.members.begin(), set.members.end(), devInst) != set.members.end() ? devInst
+                                                                                         : 0;
+}
+}  // namespace
+
+os::Hdevinfo SimPc::SetupDiGetClassDevsA(os::FarProc fn, const os::Guid* classGuid,
+                                         const std::string&, os::Hwnd, std::uint32_t flags) {
+  SETUPAPI(SetupDiGetClassDevsA, return os::kINVALID_HANDLE_VALUE);
+  Log("SetupDiGetClassDevsA " + (classGuid ? SimDeviceTree::GuidText(*classGuid) : "NULL") + " " +
+      FlagsText(flags));
+  if (!classGuid && !(flags & os::kDIGCF_ALLCLASSES)) {
+    m_LastError = os::kERROR_INVALID_PARAMETER;
+    return os::kINVALID_HANDLE_VALUE;
+  }
+  const os::Hdevinfo h = NewHandle();
+  devices.sets[h].members = devices.SetMembers(classGuid, flags);
+  return h;
+}
+
+bool SimPc::SetupDiEnumDeviceInfo(os::FarProc fn, os::Hdevinfo set, std::uint32_t memberIndex,
+                                  void* deviceInfoData) {
+  SETUPAPI(SetupDiEnumDeviceInfo, return false);
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const auto b = Bytes(deviceInfoData, kSetupStructSize);
+  if (!deviceInfoData || fw::GetU32le(b, 0) != kSetupStructSize) {
+    m_LastError = os::kERROR_INVALID_USER_BUFFER;
+    return false;
+  }
+  if (memberIndex >= it->second.members.size()) {
+    m_LastError = devices.deviceEnumError;
+    return false;
+  }
+  const os::DevInst devInst = it->second.members[memberIndex];
+  WriteGuid(b, kGuidAt, GuidFromSimText(devices.Node(devInst)->classGuid));
+  fw::PutU32le(b, kDwordAt, devInst);
+  WritePointerSized(b, kReservedAt, memberIndex + 1);
+  m_LastError = os::kERROR_SUCCESS;
+  return true;
+}
+
+bool SimPc::SetupDiEnumDeviceInterfaces(os::FarProc fn, os::Hdevinfo set, const void*,
+                                        const os::Guid& interfaceClassGuid,
+                                        std::uint32_t memberIndex, void* deviceInterfaceData) {
+  SETUPAPI(SetupDiEnumDeviceInterfaces, return false);
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const auto b = Bytes(deviceInterfaceData, kSetupStructSize);
+  if (!deviceInterfaceData || fw::GetU32le(b, 0) != kSetupStructSize) {
+    m_LastError = os::kERROR_INVALID_USER_BUFFER;
+    return false;
+  }
+  std::vector<os::DevInst> exposing;
+  if (SimDeviceTree::GuidText(interfaceClassGuid) == kDiskInterface)
+    for (os::DevInst d : it->second.members)
+      if (devices.Node(d)->disk) exposing.push_back(d);
+  if (memberIndex >= exposing.size()) {
+    m_LastError = os::kERROR_NO_MORE_ITEMS;
+    return false;
+  }
+  WriteGuid(b, kGuidAt, interfaceClassGuid);
+  fw::PutU32le(b, kDwordAt, kSPINT_ACTIVE);
+  WritePointerSized(b, kReservedAt, exposing[memberIndex]);
+  m_LastError = os::kERROR_SUCCESS;
+  return true;
+}
+
+bool SimPc::SetupDiGetDeviceInterfaceDetailA(os::FarProc fn, os::Hdevinfo set,
+                                             const void* deviceInterfaceData, void* detailData,
+                                             std::uint32_t detailDataSize,
+                                             std::uint32_t* requiredSize, void* deviceInfoData) {
+  SETUPAPI(SetupDiGetDeviceInterfaceDetailA, return false);
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const auto in = Bytes(deviceInterfaceData, kSetupStructSize);
+  const SimDevice* device = deviceInterfaceData && fw::GetU32le(in, 0) == kSetupStructSize
+                                ? devices.Node(os::DevInst(ReadPointerSized(in, kReservedAt)))
+                                : nullptr;
+  if (!device || !device->disk) {
+    m_LastError = os::kERROR_INVALID_PARAMETER;
+    return false;
+  }
+  const std::string& path = device->disk->devicePath;
+  const auto required = std::uint32_t(kDetailPathAt + path.size() + 1);
+  if (requiredSize) *requiredSize = required;
+  if (!detailData) {
+    m_LastError = detailDataSize ? os::kERROR_INVALID_USER_BUFFER : os::kERROR_INSUFFICIENT_BUFFER;
+    return false;
+  }
+  const auto out = Bytes(detailData, std::max<std::size_t>(detailDataSize, kDetailPathAt));
+  if (fw::GetU32le(out, 0) != kDetailCbSize) {
+    m_LastError = os::kERROR_INVALID_USER_BUFFER;
+    return false;
+  }
+  if (detailDataSize < required) {
+    m_LastError = os::kERROR_INSUFFICIENT_BUFFER;
+    return false;
+  }
+  std::memcpy(out.data() + kDetailPathAt, path.c_str(), path.size() + 1);
+  if (deviceInfoData) {
+    const auto info = Bytes(deviceInfoData, kSetupStructSize);
+    const os::DevInst devInst = devices.DevInstOf(device->instanceId);
+    WriteGuid(info, kGuidAt, GuidFromSimText(device->classGuid));
+    fw::PutU32le(info, kDwordAt, devInst);
+  }
+  m_LastError = os::kERROR_SUCCESS;
+  return true;
+}
+
+bool SimPc::SetupDiDestroyDeviceInfoList(os::FarProc fn, os::Hdevinfo set) {
+  SETUPAPI(SetupDiDestroyDeviceInfoList, return false);
+  if (devices.sets.erase(set)) return true;
+  m_LastError = os::kERROR_INVALID_HANDLE;
+  return false;
+}
+
+bool SimPc::SetupDiGetDeviceRegistryPropertyA(os::FarProc fn, os::Hdevinfo set,
+                                              const void* deviceInfoData, std::uint32_t property,
+                                              std::uint32_t* propertyRegDataType, void* buffer,
+                                              std::uint32_t bufferSize,
+                                              std::uint32_t* requiredSize) {
+  SETUPAPI(SetupDiGetDeviceRegistryPropertyA, return false);
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const os::DevInst devInst = MemberOf(it->second, deviceInfoData);
+  if (!devInst) {
+    m_LastError = os::kERROR_INVALID_PARAMETER;
+    return false;
+  }
+  std::uint32_t type = os::kREG_NONE;
+  const auto value = devices.Property(devInst, property, &type);
+  if (!value) {
+    m_LastError = os::kERROR_INVALID_DATA;  // what Windows says of a property a device lacks
+    return false;
+  }
+  if (requiredSize) *requiredSize = std::uint32_t(value->size());
+  if (propertyRegDataType) *propertyRegDataType = type;
+  if (!buffer || bufferSize < value->size()) {
+    m_LastError = os::kERROR_INSUFFICIENT_BUFFER;
+    return false;
+  }
+  // Success leaves the thread's last error as it was, as most Windows calls do.
+  std::memcpy(buffer, value->data(), value->size());
+  return true;
+}
+
+bool SimPc::SetupDiGetDeviceInstanceIdA(os::FarProc fn, os::Hdevinfo set,
+                                        const void* deviceInfoData, char* deviceInstanceId,
+                                        std::uint32_t size, std::uint32_t* requiredSize) {
+  SETUPAPI(SetupDiGetDeviceInstanceIdA, return false);
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const os::DevInst devInst = MemberOf(it->second, deviceInfoData);
+  if (!devInst) {
+    m_LastError = os::kERROR_INVALID_PARAMETER;
+    return false;
+  }
+  const std::string& id = devices.Node(devInst)->instanceId;
+  if (requiredSize) *requiredSize = std::uint32_t(id.size() + 1);
+  if (!deviceInstanceId || size < id.size() + 1) {
+    m_LastError = os::kERROR_INSUFFICIENT_BUFFER;
+    return false;
+  }
+  std::memcpy(deviceInstanceId, id.c_str(), id.size() + 1);
+  return true;
+}
+
+bool SimPc::SetupDiSetClassInstallParamsA(os::FarProc fn, os::Hdevinfo set,
+                                          const void* deviceInfoData,
+                                          const void* classInstallParams,
+                                          std::uint32_t classInstallParamsSize) {
+  SETUPAPI(SetupDiSetClassInstallParamsA, return false);
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const os::DevInst devInst = MemberOf(it->second, deviceInfoData);
+  if (!devInst) {
+    m_LastError = os::kERROR_INVALID_PARAMETER;
+    return false;
+  }
+  if (!classInstallParams) {
+    it->second.classInstallParams.erase(devInst);
+    return true;
+  }
+  const auto b =
+      Bytes(classInstallParams, std::max(classInstallParamsSize, kClassInstallHeaderSize));
+  if (classInstallParamsSize < kClassInstallHeaderSize ||
+      fw::GetU32le(b, 0) != kClassInstallHeaderSize) {
+    m_LastError = os::kERROR_INVALID_USER_BUFFER;
+    return false;
+  }
+  const std::uint32_t dif = fw::GetU32le(b, 4);
+  std::string entry = "SetupDiSetClassInstallParamsA " + Quote(devices.Node(devInst)->instanceId) +
+                      " " + DifName(dif);
+  if ((dif == os::kDIF_PROPERTYCHANGE && classInstallParamsSize != kPropChangeParamsSize) ||
+      (dif == os::kDIF_REMOVE && classInstallParamsSize != kRemoveDeviceParamsSize)) {
+    Log(entry + " of " + std::to_string(classInstallParamsSize) + " bytes");
+    m_LastError = os::kERROR_INVALID_PARAMETER;
+    return false;
+  }
+  if (dif == os::kDIF_PROPERTYCHANGE)
+    entry += " " + DicsName(fw::GetU32le(b, 8)) + " " + ScopeName(fw::GetU32le(b, 12)) +
+             " profile " + std::to_string(fw::GetU32le(b, 16));
+  Log(entry);
+  it->second.classInstallParams[devInst].assign(b.begin(), b.begin() + classInstallParamsSize);
+  m_LastError = os::kERROR_SUCCESS;
+  return true;
+}
+
+bool SimPc::SetupDiCallClassInstaller(os::FarProc fn, std::uint32_t installFunction,
+                                      os::Hdevinfo set, const void* deviceInfoData) {
+  SETUPAPI(SetupDiCallClassInstaller, return false);
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) {
+    m_LastError = os::kERROR_INVALID_HANDLE;
+    return false;
+  }
+  const os::DevInst devInst = MemberOf(it->second, deviceInfoData);
+  if (!devInst) {
+    m_LastError = os::kERROR_INVALID_PARAMETER;
+    return false;
+  }
+  const std::string id = devices.Node(devInst)->instanceId;
+  Log("SetupDiCallClassInstaller " + DifName(installFunction) + " " + Quote(id));
+  if (installFunction == os::kDIF_REMOVE) {
+    devices.Remove(devInst);
+    Log("Device removed " + Quote(id));
+  }
+  m_LastError = os::kERROR_SUCCESS;
+  return true;
+}
+
+// ---- Configuration manager ----
+
+os::ConfigRet SimPc::CM_Get_Device_IDA(os::FarProc fn, os::DevInst devInst, char* buffer,
+                                       std::uint32_t bufferLen, std::uint32_t) {
+  CFGMGR(CM_Get_Device_IDA);
+  const SimDevice* d = devices.Node(devInst);
+  if (!d) return os::kCR_INVALID_DEVNODE;
+  if (!buffer) return os::kCR_INVALID_POINTER;
+  if (bufferLen < d->instanceId.size()) return os::kCR_BUFFER_SMALL;
+  // As on Windows, an identifier that fills the buffer exactly comes without its terminator.
+  std::memcpy(buffer, d->instanceId.data(), d->instanceId.size());
+  if (bufferLen > d->instanceId.size()) buffer[d->instanceId.size()] = '\0';
+  return os::kCR_SUCCESS;
+}
+
+os::ConfigRet SimPc::CM_Get_Parent(os::FarProc fn, os::DevInst* parent, os::DevInst devInst,
+                                   std::uint32_t) {
+  CFGMGR(CM_Get_Parent);
+  if (!parent) return os::kCR_INVALID_POINTER;
+  *parent = 0;
+  const SimDevice* d = devices.Node(devInst);
+  if (!d) return os::kCR_INVALID_DEVNODE;
+  const os::DevInst up = d->instanceId == kRootId ? 0 : devices.DevInstOf(d->parent);
+  if (!up) return os::kCR_NO_SUCH_DEVNODE;
+  *parent = up;
+  return os::kCR_SUCCESS;
+}
+
+os::ConfigRet SimPc::CM_Locate_DevNodeA(os::FarProc fn, os::DevInst* devInst,
+                                        const std::string& deviceId, std::uint32_t flags) {
+  CFGMGR(CM_Locate_DevNodeA);
+  if (!devInst) return os::kCR_INVALID_POINTER;
+  *devInst = 0;
+  const os::DevInst found = devices.DevInstOf(deviceId.empty() ? kRootId : deviceId);
+  const SimDevice* d = devices.Node(found);
+  if (!d || d->removed || (!d->present && !(flags & kCM_LOCATE_DEVNODE_PHANTOM)))
+    return os::kCR_NO_SUCH_DEVNODE;
+  *devInst = found;
+  return os::kCR_SUCCESS;
+}
+
+os::ConfigRet SimPc::CM_Get_DevNode_Registry_PropertyA(os::FarProc fn, os::DevInst devInst,
+                                                       std::uint32_t property,
+                                                       std::uint32_t* regDataType, void* buffer,
+                                                       std::uint32_t* length, std::uint32_t) {
+  CFGMGR(CM_Get_DevNode_Registry_PropertyA);
+  if (!length) return os::kCR_INVALID_POINTER;
+  if (!devices.Node(devInst)) return os::kCR_INVALID_DEVNODE;
+  if (property == 0) return os::kCR_INVALID_PROPERTY;
+  std::uint32_t type = os::kREG_NONE;
+  const auto value = devices.Property(devInst, property - 1, &type);  // CM_DRP_ = SPDRP_ + 1
+  if (!value) return os::kCR_NO_SUCH_VALUE;
+  const std::uint32_t room = *length;
+  *length = std::uint32_t(value->size());
+  if (regDataType) *regDataType = type;
+  if (!buffer || room < value->size()) return os::kCR_BUFFER_SMALL;
+  std::memcpy(buffer, value->data(), value->size());
+  return os::kCR_SUCCESS;
+}
+
+os::ConfigRet SimPc::CM_Reenumerate_DevNode(os::FarProc fn, os::DevInst devInst, std::uint32_t) {
+  CFGMGR(CM_Reenumerate_DevNode);
+  const SimDevice* d = devices.Node(devInst);
+  if (!d) return os::kCR_INVALID_DEVNODE;
+  Log("CM_Reenumerate_DevNode " + Quote(d->instanceId));
+  for (const std::string& id : devices.Reenumerate(devInst)) Log("Device arrived " + Quote(id));
+  return os::kCR_SUCCESS;
+}
+
+// ---- WMI ----
+
+os::HResult SimPc::CountWmiQueryObjects(const std::string& nameSpace, const std::string& query,
+                                        std::uint32_t* count) {
+  Log("WMI " + nameSpace + " " + Quote(query));
+  *count = 0;
+  const SimService* winmgmt = system.Service("Winmgmt");
+  if (!winmgmt || winmgmt->state != os::kSERVICE_RUNNING) return os::kCO_E_SERVER_EXEC_FAILURE;
+  if (fw::UpperCase(nameSpace) != "ROOT\\CIMV2") return os::kWBEM_E_INVALID_NAMESPACE;
+  if (fw::UpperCase(query) != "SELECT * FROM WIN32_DISKDRIVE") return os::kWBEM_E_INVALID_QUERY;
+  if (devices.wmiError < 0) return devices.wmiError;
+  *count = devices.wmiDiskCount.value_or(std::uint32_t(devices.AttachedDisks().size()));
+  return os::kS_OK;
+}
+
+}  // namespace sim
