@@ -16,6 +16,12 @@ add_library(travok_sim STATIC
   sim/sim_device_tree.cpp
   sim/sim_device_seam.cpp
   sim/machine_toml.cpp
+  sim/machine_drives_toml.cpp
+  sim/sim_csmi.cpp
+  sim/sim_disk_stack.cpp
+  sim/sim_files.cpp
+  sim/sim_storage_drivers.cpp
+  sim/sim_sata_drive.cpp
   ${CMAKE_BINARY_DIR}/builtin_machine.cpp
 )
 target_link_libraries(travok_sim PUBLIC travok_core travok_format PRIVATE PkgConfig::TOMLPLUSPLUS)
@@ -48,6 +54,8 @@ add_executable(travok_tests
   tests/unit/sim/machine_toml_test.cpp
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
+  tests/unit/transport/ata_device_test.cpp
+  tests/unit/transport/scsi_sense_test.cpp
   tests/scenario/startup_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim travok_packer GTest::gtest_main)

@@ -7,6 +7,7 @@ configure_file(win32/travok.rc.in ${CMAKE_BINARY_DIR}/travok.rc @ONLY)
 add_library(travok_win32 STATIC
   win32/layout_checks.cpp
   win32/storage_layout_checks.cpp
+  win32/transport_layout_checks.cpp
   win32/win32_os.cpp
   win32/win32_wmi.cpp
 )

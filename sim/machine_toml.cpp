@@ -10,11 +10,12 @@
 #include <sstream>
 
 #include "framework/conversions.h"
+#include "sim/machine_drives_toml.h"
 
 namespace sim {
 namespace {
 
-constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk"};
+constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk", "csmi", "files"};
 constexpr std::string_view kSystemKeys[] = {"winpe",          "winmgmt",   "winmgmt_start_queries",
                                             "wmi_disk_count", "wmi_error", "device_enum_error"};
 constexpr std::string_view kLibraryKeys[] = {"absent", "missing"};
@@ -51,6 +52,8 @@ class MachineReader {
         for (const toml::node& entry : *list)
           ReadDevice(*entry.as_table(), std::string(kind) == "disk");
       }
+    ReadCsmiControllers(root, m_Pc, m_Source);
+    ReadFiles(root, m_Pc, m_Source);
   }
 
  private:
@@ -171,9 +174,11 @@ class MachineReader {
   }
 
   void ReadDevice(const toml::table& t, bool isDisk) {
-    CheckKeys(t, kDeviceKeys,
-              isDisk ? std::span<const std::string_view>(kDiskKeys)
-                     : std::span<const std::string_view>());
+    std::vector<std::string_view> diskKeys(std::begin(kDiskKeys), std::end(kDiskKeys));
+    diskKeys.insert(diskKeys.end(), std::begin(kDiskDriveKeys), std::end(kDiskDriveKeys));
+    CheckKeys(
+        t, kDeviceKeys,
+        isDisk ? std::span<const std::string_view>(diskKeys) : std::span<const std::string_view>());
     SimDevice d;
     const auto id = String(t, "instance_id");
     if (!id || id->empty()) Fail(t.source(), "instance_id: missing; every device needs one");
@@ -198,7 +203,10 @@ class MachineReader {
     d.uiNumber = Dword(t, "ui_number");
     d.address = Dword(t, "address");
     d.present = Bool(t, "present").value_or(true);
-    if (isDisk) d.disk = ReadDisk(t);
+    if (isDisk) {
+      d.disk = ReadDisk(t);
+      ReadDiskDrive(t, *d.disk, m_Source);
+    }
     if (!d.driverKey.empty() && !d.driverVersion.empty())
       m_Pc.system.registry.SetString(kClassKey + d.driverKey, "DriverVersion", d.driverVersion);
     m_Pc.devices.Add(std::move(d));

@@ -86,7 +86,7 @@ std::string IoctlName(std::uint32_t code) {
     case os::kIOCTL_STORAGE_QUERY_PROPERTY:
       return "IOCTL_STORAGE_QUERY_PROPERTY";
     default:
-      return Hex(code);
+      return IsPassThroughRequest(code) ? PassThroughRequestName(code) : Hex(code);
   }
 }
 
@@ -188,6 +188,7 @@ bool SimPc::CloseDeviceHandle(os::Handle handle) {
 os::Handle SimPc::CreateFileA(const std::string& fileName, std::uint32_t, std::uint32_t,
                               std::uint32_t creationDisposition, std::uint32_t) {
   Log("CreateFileA " + Quote(fileName));
+  if (const std::optional<int> port = ScsiPortNumber(fileName)) return OpenScsiPort(*port);
   const os::DevInst disk = devices.DiskForPath(fileName);
   if (!disk) {
     m_LastError = os::kERROR_FILE_NOT_FOUND;
@@ -209,6 +210,9 @@ os::Handle SimPc::CreateFileA(const std::string& fileName, std::uint32_t, std::u
 bool SimPc::DeviceIoControl(os::Handle device, std::uint32_t ioControlCode, const void* inBuffer,
                             std::uint32_t inBufferSize, void* outBuffer,
                             std::uint32_t outBufferSize, std::uint32_t* bytesReturned) {
+  if (m_ScsiPortHandles.count(device))
+    return ScsiPortIoControl(device, ioControlCode, inBuffer, inBufferSize, outBuffer,
+                             outBufferSize, bytesReturned);
   auto it = devices.files.find(device);
   if (it == devices.files.end()) {
     m_LastError = os::kERROR_INVALID_HANDLE;
@@ -223,6 +227,11 @@ bool SimPc::DeviceIoControl(os::Handle device, std::uint32_t ioControlCode, cons
   // The request is read before the answer is written: the two may share one buffer.
   const auto* in = static_cast<const std::uint8_t*>(inBuffer);
   const std::vector<std::uint8_t> request(in, in + (in ? inBufferSize : 0));
+  if (IsPassThroughRequest(ioControlCode))
+    return CompleteDriverRequest(
+        PassThroughIoControl(disk.disk->ata.get(), disk.disk->transports, ioControlCode, request,
+                             static_cast<std::uint8_t*>(outBuffer), outBufferSize),
+        bytesReturned);
   std::uint32_t returned = 0;
   const std::uint32_t error =
       DiskIoControl(*disk.disk, ioControlCode, request, static_cast<std::uint8_t*>(outBuffer),

@@ -7,11 +7,13 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/os/os.h"
+#include "sim/sim_disk_stack.h"
 
 namespace sim {
 
@@ -36,6 +38,10 @@ struct SimDisk {
   std::string vendorId, productId, revision, serial;
   bool removable = false;
   bool returnsAfterRescan = true;  // false: stays away once restarted
+  // The SATA drive that answers the pass-through requests, and which of them its controller
+  // carries; none for a disk that is no ATA device.
+  std::shared_ptr<SimSataDrive> ata;
+  SimDiskTransports transports;
 };
 
 struct SimDevice {

@@ -116,6 +116,7 @@ bool SimPc::CloseHandle(os::Handle handle) {
   if (m_Threads.erase(handle)) return true;
   if (CloseSystemHandle(handle)) return true;
   if (CloseDeviceHandle(handle)) return true;
+  if (CloseScsiPortHandle(handle)) return true;
   m_LastError = os::kERROR_INVALID_HANDLE;
   return false;
 }

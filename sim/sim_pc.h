@@ -14,6 +14,8 @@
 
 #include "platform/os/os.h"
 #include "sim/sim_device_tree.h"
+#include "sim/sim_files.h"
+#include "sim/sim_scsi_port.h"
 #include "sim/sim_system.h"
 
 namespace sim {
@@ -78,6 +80,8 @@ class SimPc : public os::Os {
   std::string GetCommandLineA() override { return commandLine; }
   std::string GetModuleFileNameA() override { return moduleFileName; }
   std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(const std::string& file) override;
+  SimFileSystem files;  // sim_files.cpp
+  std::uint32_t GetFileAttributesA(const std::string& fileName) override;
 
   os::Handle OpenMutexA(std::uint32_t desiredAccess, bool inheritHandle,
                         const std::string& name) override;
@@ -240,6 +244,17 @@ class SimPc : public os::Os {
   bool CloseDeviceHandle(os::Handle handle);
   // ---- end of devices ----
 
+  // ---- Storage drivers: pass-through requests and SCSI ports; sim_storage_drivers.cpp ----
+  std::map<int, SimScsiPort> scsiPorts;  // "\\.\SCSI<n>:" by n
+  os::Handle OpenScsiPort(int number);
+  bool ScsiPortIoControl(os::Handle device, std::uint32_t ioControlCode, const void* inBuffer,
+                         std::uint32_t inBufferSize, void* outBuffer, std::uint32_t outBufferSize,
+                         std::uint32_t* bytesReturned);
+  bool CloseScsiPortHandle(os::Handle handle);
+  // Journals a driver's answer, moves the clock by the time it took and sets the last error.
+  bool CompleteDriverRequest(const SimIoOutcome& outcome, std::uint32_t* bytesReturned);
+  // ---- end of storage drivers ----
+
  private:
   struct Timer {
     std::uint64_t intervalUs;
@@ -272,6 +287,7 @@ class SimPc : public os::Os {
   std::vector<MessageBoxRecord> m_MessageBoxes;
   std::vector<std::string> m_Journal;
   bool m_Idled = false;
+  std::map<os::Handle, int> m_ScsiPortHandles;  // opened SCSI ports
 };
 
 }  // namespace sim

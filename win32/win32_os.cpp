@@ -103,6 +103,9 @@ class WindowsSeam final : public os::Os {
     if (!::GetFileVersionInfoA(file.c_str(), 0, size, data.data())) return std::nullopt;
     return data;
   }
+  std::uint32_t GetFileAttributesA(const std::string& fileName) override {
+    return ::GetFileAttributesA(fileName.c_str());
+  }
 
   os::Handle OpenMutexA(std::uint32_t access, bool inherit, const std::string& name) override {
     return O(::OpenMutexA(access, inherit, name.c_str()));

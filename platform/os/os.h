@@ -103,6 +103,8 @@ class Os {
   virtual std::string GetModuleFileNameA() = 0;  // of the executable
   // GetFileVersionInfoSizeA followed by GetFileVersionInfoA: the raw version resource.
   virtual std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(const std::string& file) = 0;
+  // INVALID_FILE_ATTRIBUTES when there is no such file or directory.
+  virtual std::uint32_t GetFileAttributesA(const std::string& fileName) = 0;
 
   // Kernel objects.
   virtual Handle OpenMutexA(std::uint32_t desiredAccess, bool inheritHandle,

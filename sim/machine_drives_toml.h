@@ -1,0 +1,25 @@
+// The parts of a machine description that describe drives rather than the device tree: the
+// SATA drive behind a disk and the pass-through requests its controller carries, CSMI
+// controllers with their phys, and files such as the markers on C:. The machine reader
+// (machine_toml.cpp) hands these tables over; the format is told in sim/machines/demo.toml.
+#pragma once
+
+#include <toml++/toml.h>
+
+#include <string>
+#include <string_view>
+
+#include "sim/sim_pc.h"
+
+namespace sim {
+
+// The keys of [[disk]] read here.
+inline constexpr std::string_view kDiskDriveKeys[] = {"ata", "transports", "ata_pass_through_error",
+                                                      "pass_through_error", "sat_sense"};
+
+void ReadDiskDrive(const toml::table& disk, SimDisk& out, const std::string& source);
+// The [[csmi]] entries and the [files] table of the root.
+void ReadCsmiControllers(const toml::table& root, SimPc& pc, const std::string& source);
+void ReadFiles(const toml::table& root, SimPc& pc, const std::string& source);
+
+}  // namespace sim

@@ -1,0 +1,147 @@
+// A SATA SSD of the simulated PC, at the level of its ATA registers: it takes a command block,
+// a data phase and the data the host sent, and answers registers, data and the time the
+// command took. The transports of the simulated storage stack (ATA and SCSI pass-through,
+// CSMI) deliver commands to it; none of them decides what a drive answers.
+//
+// It knows IDENTIFY DEVICE, READ LOG EXT of the part-identifier log 9Ah, the vendor request
+// channel of command FFh (version request and reply, preformat), and the WRITE and READ BUFFER
+// channels "PEA" and "RPE". Anything else is aborted, as a drive aborts a command it does not
+// implement. Commands are dispatched by opcode, so further ones (DOWNLOAD MICROCODE) add a case
+// and their state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Registers in the order of the Windows IDEREGS type: features (error on return), count, LBA
+// low, mid, high, device, command (status on return), reserved.
+using AtaRegisters = std::array<std::uint8_t, 8>;
+namespace ata {
+inline constexpr std::size_t kFeatures = 0, kError = 0, kCount = 1, kLbaLow = 2, kLbaMid = 3,
+                             kLbaHigh = 4, kDevice = 5, kCommand = 6, kStatus = 6;
+inline constexpr std::uint8_t kStatusGood = 0x50;   // DRDY, DSC
+inline constexpr std::uint8_t kStatusError = 0x51;  // DRDY, DSC, ERR
+inline constexpr std::uint8_t kErrorAbort = 0x04;   // ABRT
+}  // namespace ata
+
+enum class AtaDataPhase { kNone, kIn, kOut };
+
+// SCSI sense a transport reports instead of running a command.
+struct SimSense {
+  std::uint8_t key = 0;
+  std::uint8_t asc = 0;
+  std::uint8_t ascq = 0;
+  bool descriptorFormat = false;
+};
+
+// Something that goes wrong with commands. It hits the matching commands after the first
+// `skip` of them, `times` times (-1: always).
+struct SimFault {
+  std::optional<std::uint8_t> command;   // only this opcode; any when empty
+  std::optional<std::uint8_t> features;  // and only these features
+  int skip = 0;
+  int times = 1;
+  // What happens, in this order of precedence:
+  std::uint32_t windowsError = 0;  // the request fails with this error; the drive sees nothing
+  std::optional<SimSense> checkCondition;  // a SCSI transport answers CHECK CONDITION instead
+  bool senseAfterData = false;             // ...after the command ran and its data moved
+  std::optional<std::uint8_t> status;      // the drive ends the command with this status...
+  std::uint8_t error = ata::kErrorAbort;   // ...and this error
+  std::uint64_t delayUs = 0;               // the command takes this long (with any outcome)
+
+  // The usual ones, for one opcode.
+  static SimFault AtaError(std::uint8_t command, std::uint8_t status,
+                           std::uint8_t error = ata::kErrorAbort);
+  static SimFault WindowsError(std::uint32_t error);  // on any command
+  static SimFault Slow(std::uint8_t command, std::uint64_t delayUs);
+  static SimFault CheckCondition(std::uint8_t command, SimSense sense);
+};
+
+struct SimAtaIdentity {
+  std::string model = "TRAVOK SIM SATA SSD 512GB";
+  std::string serial = "SIM00000000000000001";
+  std::string firmware = "SBFM61.3";
+  // The first 8 bytes of the vendor version reply: seven revision characters and an index.
+  std::string vendorVersion = "S1FM613A";
+  std::string ppid = "PPID-SIM-0000-0000-0000-00000001";  // 32 characters
+  std::uint16_t specificConfiguration = 0xC837;           // IDENTIFY word 2
+  std::uint16_t word159 = 0;  // low byte 1..7: the drive takes the enterprise download flow
+  std::uint64_t sectors = 1'000'215'216;
+  bool downloadMicrocode = true;                // words 83/86 bit 0
+  bool downloadOffsets = true;                  // words 119/120 bit 4
+  bool downloadDma = false;                     // word 69 bit 8
+  std::uint16_t minBlocksPerDownload = 0x0001;  // word 234; 0 or FFFFh: not reported
+  std::uint16_t maxBlocksPerDownload = 0xFFFF;  // word 235
+};
+
+struct SimAtaCommand {
+  AtaRegisters registers = {};
+  AtaDataPhase phase = AtaDataPhase::kNone;
+  std::uint32_t length = 0;        // bytes the host asked to move
+  std::vector<std::uint8_t> data;  // what the host sent (data-out)
+};
+
+struct SimAtaResult {
+  AtaRegisters registers = {};     // error, count, LBA, device, status
+  std::vector<std::uint8_t> data;  // what the drive sends (data-in)
+  std::uint64_t durationUs = 0;
+  bool Failed() const { return registers[ata::kStatus] & 0x01; }
+};
+
+// One command as the drive received it, for tests to compare with what the program meant.
+struct SimAtaRecord {
+  std::string transport;  // "ATA", "ATA direct", "CDB CC", "SAT", "CSMI STP"
+  SimAtaCommand command;
+  std::uint32_t timeoutSeconds = 0;  // the driver time-out of the request
+};
+
+class SimSataDrive {
+ public:
+  SimAtaIdentity identity;
+  bool answersVendorCommands = true;  // the FFh channel; others abort FFh
+  bool hasPpidLog = true;             // log 9Ah
+  bool peaChannel = false;            // WRITE/READ BUFFER "PEA"
+  bool peaNewSupport = true;          // its query reply names the "NEWSupport" preformat
+  std::uint32_t peaQueryStatus = 1;   // the status dword after a query; not 1: refused
+  std::map<std::uint8_t, std::vector<std::uint8_t>> rpeBuffers;  // READ BUFFER "RPE" by features
+  std::uint64_t preformatUs = 2'000'000;
+  std::vector<SimFault> faults;
+
+  // The fault that takes this command, counted as used; none when no fault matches.
+  std::optional<SimFault> TakeFault(const AtaRegisters& registers);
+  // Runs a command; a fault from TakeFault adds its status and delay.
+  SimAtaResult Execute(const SimAtaCommand& command, const SimFault* fault = nullptr);
+  void Record(SimAtaRecord record) { m_Records.push_back(std::move(record)); }
+
+  // What happened.
+  const std::vector<SimAtaRecord>& Records() const { return m_Records; }
+  int Preformats() const { return m_Preformats; }
+  std::array<std::uint8_t, 512> IdentifyData() const;
+  std::array<std::uint8_t, 512> PpidLog() const;
+
+ private:
+  SimAtaResult Identify(const SimAtaCommand& command);
+  SimAtaResult ReadLogExt(const SimAtaCommand& command);
+  SimAtaResult Vendor(const SimAtaCommand& command);
+  SimAtaResult WriteBuffer(const SimAtaCommand& command);
+  SimAtaResult ReadBuffer(const SimAtaCommand& command);
+
+  enum class Pending { kNone, kVersion, kPreformat };
+  Pending m_Pending = Pending::kNone;
+  std::uint32_t m_PeaStatus = 0;  // status dword of the last PEA request
+  int m_Preformats = 0;
+  std::vector<SimAtaRecord> m_Records;
+};
+
+// ATA strings: two characters per word, the first in the high byte, blank-padded.
+void PutAtaString(std::span<std::uint8_t> bytes, std::size_t at, std::size_t width,
+                  const std::string& text);
+
+}  // namespace sim
