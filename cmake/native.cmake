@@ -39,7 +39,7 @@ endif()
 
 # Links no release maker: the executable must hold exactly one configuration block so that
 # it can itself be packed.
-add_executable(travok-sim tools/travok-sim/main.cpp)
+add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp)
 target_link_libraries(travok-sim PRIVATE travok_sim CLI11::CLI11)
 
 add_executable(travok_tests
@@ -54,7 +54,10 @@ add_executable(travok_tests
   tests/unit/sim/machine_toml_test.cpp
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
+  tests/unit/sim/sim_sata_drive_test.cpp
   tests/unit/transport/ata_device_test.cpp
+  tests/unit/transport/ata_sequences_test.cpp
+  tests/unit/transport/csmi_test.cpp
   tests/unit/transport/scsi_sense_test.cpp
   tests/scenario/startup_test.cpp
 )

@@ -64,12 +64,13 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
 }
 
 // The data a command sent, up to its last non-zero byte and at most 32 bytes: enough to tell
-// the program's requests apart in the journal.
+// the program's requests apart in the journal. "..." says more non-zero bytes follow.
 std::string DataText(const std::vector<std::uint8_t>& data) {
-  std::size_t n = std::min<std::size_t>(data.size(), 32);
-  while (n > 0 && data[n - 1] == 0) --n;
-  std::string s = " data " + (n ? Hex({data.data(), n}) : std::string("zeros"));
-  return n < std::min<std::size_t>(data.size(), 32) || data.size() <= 32 ? s : s + " ...";
+  std::size_t used = data.size();
+  while (used > 0 && data[used - 1] == 0) --used;
+  if (!used) return " data zeros";
+  const std::size_t shown = std::min<std::size_t>(used, 32);
+  return " data " + Hex({data.data(), shown}) + (used > shown ? " ..." : "");
 }
 
 const char* PhaseText(AtaDataPhase phase) {

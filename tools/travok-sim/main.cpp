@@ -4,6 +4,7 @@
 //   travok-sim --release release.exe   a release made by travok-pack, of any build
 //   travok-sim --machine pc.toml       on the machine a description file gives
 //   travok-sim --list-disks            the disks the enumeration finds on the machine
+//   travok-sim --identify              each drive's transport and IDENTIFY DEVICE identity
 //
 // A packed copy of travok-sim itself runs with the package it carries, as the product does.
 #include <CLI/CLI.hpp>
@@ -21,6 +22,7 @@
 #include "sim/loader.h"
 #include "sim/machine_toml.h"
 #include "sim/sim_pc.h"
+#include "tools/travok-sim/identify.h"
 
 namespace {
 
@@ -83,7 +85,7 @@ int main(int argc, char** argv) {
   std::string release, arguments;
   std::vector<std::string> answers;
   std::string machine;
-  bool anotherInstance = false, journal = false, listDisks = false;
+  bool anotherInstance = false, journal = false, listDisks = false, identify = false;
   cli.add_option("--release", release, "a release executable made by travok-pack")
       ->check(CLI::ExistingFile);
   cli.add_option("--args", arguments, "the program's command line after its name");
@@ -93,6 +95,7 @@ int main(int argc, char** argv) {
   cli.add_option("--machine", machine, "a machine description (TOML); the built-in PC if none")
       ->check(CLI::ExistingFile);
   cli.add_flag("--list-disks", listDisks, "list the disks the enumeration finds, and stop");
+  cli.add_flag("--identify", identify, "show each drive's transport and identity, and stop");
   CLI11_PARSE(cli, argc, argv);
 
   try {
@@ -103,6 +106,10 @@ int main(int argc, char** argv) {
     else
       sim::LoadMachineFile(pc, machine);
     if (listDisks) return ListDisks(pc);
+    if (identify) {
+      std::printf("%s", travok_sim::IdentifyDrives(pc).c_str());
+      return 0;
+    }
     pc.commandLine = "\"" + pc.moduleFileName + "\"" + (arguments.empty() ? "" : " " + arguments);
     for (const auto& a : answers) pc.ScriptAnswer(Answer(a));
     os::Hwnd first = 0;

@@ -327,20 +327,21 @@ TEST_F(AtaDeviceTest, SatReadsBothSenseFormatsAndWritesTheRegistersBack) {
     std::uint32_t length;
     TaskFile taskFile;  // the caller's block afterwards
   };
-  const TaskFile sent = {0, 1, 0, 0, 0, 0, 0xEC, 0x77};
+  // READ LOG EXT of log 9Ah, with a device byte, so every register has a value of its own.
+  const TaskFile sent = {0, 1, 0x9A, 0x00, 0x00, 0xE0, 0x2F, 0x77};
   const Case cases[] = {
       {"descriptor sense with the ATA Status Return descriptor",
        "descriptor",
-       sim::SimFault::AtaError(0xEC, 0x51, 0x04),
+       sim::SimFault::AtaError(0x2F, 0x51, 0x04),
        ATACMD_ERR,
        0,
-       {0x04, 0x01, 0, 0, 0, 0, 0x51, 0x77}},
-      {"fixed sense, aborted command", "fixed", sim::SimFault::AtaError(0xEC, 0x51, 0x04),
+       {0x04, 0x01, 0x9A, 0x00, 0x00, 0xE0, 0x51, 0x77}},
+      {"fixed sense, aborted command", "fixed", sim::SimFault::AtaError(0x2F, 0x51, 0x04),
        ATACMD_ERR, 0, sent},
       {"fixed sense key 5 from the layer", "fixed",
-       sim::SimFault::CheckCondition(0xEC, {0x05, 0x24, 0x00}), ATACMD_ERR, 0, sent},
+       sim::SimFault::CheckCondition(0x2F, {0x05, 0x24, 0x00}), ATACMD_ERR, 0, sent},
       {"CHECK CONDITION without a sense key", "descriptor",
-       sim::SimFault::CheckCondition(0xEC, {0x00, 0x00, 0x00, true}), ATACMD_OK, 0, sent},
+       sim::SimFault::CheckCondition(0x2F, {0x00, 0x00, 0x00, true}), ATACMD_OK, 0, sent},
       {"good status", "descriptor", sim::SimFault::AtaError(0x00, 0x51), ATACMD_OK, 512, sent},
   };
   TAtaDevice& d = Disks({"transports = [\"sat\"]\nsat_sense = \"descriptor\"",
