@@ -172,6 +172,7 @@ bool TAtaDevice::Send(std::uint32_t ioControlCode, std::uint8_t* request, std::s
 
 std::uint8_t TAtaDevice::AtaCommand(TaskFile& taskFile, std::uint8_t* buffer, int direction,
                                     std::uint32_t& length) {
+  if (!m_ResponseBuffer || !m_RequestBuffer || !m_CsmiBuffer) return ATACMD_FAIL;
   int kind = m_TransportKind;
   if (kind != kKindAtaPassThrough && kind != kKindScsiVendorCdb && kind != kKindSat &&
       kind != kKindCsmi)
