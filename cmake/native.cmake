@@ -22,6 +22,7 @@ add_library(travok_sim STATIC
   sim/sim_files.cpp
   sim/sim_storage_drivers.cpp
   sim/sim_sata_drive.cpp
+  sim/sim_nvme_identity.cpp
   ${CMAKE_BINARY_DIR}/builtin_machine.cpp
 )
 target_link_libraries(travok_sim PUBLIC travok_core travok_format PRIVATE PkgConfig::TOMLPLUSPLUS)

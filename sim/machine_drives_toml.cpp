@@ -6,6 +6,7 @@
 
 #include "framework/conversions.h"
 #include "sim/machine_toml.h"
+#include "sim/toml_reader.h"
 
 namespace sim {
 namespace {
@@ -42,95 +43,9 @@ constexpr std::string_view kPhyKeys[] = {"phy",      "port",        "device_type
                                          "protocol", "sas_address", "ata"};
 constexpr std::string_view kFilesKeys[] = {"exist"};
 
-class Reader {
+class Reader : public TomlReader {
  public:
-  explicit Reader(const std::string& source) : m_Source(source) {}
-
-  [[noreturn]] void Fail(const toml::node& where, const std::string& problem) const {
-    std::string at = m_Source;
-    if (where.source().begin.line) at += ":" + std::to_string(where.source().begin.line);
-    throw MachineError(at + ": " + problem);
-  }
-
-  void Keys(const toml::table& t, std::span<const std::string_view> allowed) const {
-    for (auto&& [key, value] : t)
-      if (std::find(allowed.begin(), allowed.end(), key.str()) == allowed.end())
-        Fail(value, "unknown key '" + std::string(key.str()) + "'");
-  }
-
-  const toml::table* Table(const toml::table& t, std::string_view key) const {
-    const toml::node* n = t.get(key);
-    if (!n) return nullptr;
-    if (const toml::table* table = n->as_table()) return table;
-    Fail(*n, std::string(key) + ": expected a table");
-  }
-
-  std::vector<const toml::table*> Tables(const toml::table& t, std::string_view key) const {
-    std::vector<const toml::table*> list;
-    const toml::node* n = t.get(key);
-    if (!n) return list;
-    const toml::array* a = n->as_array();
-    if (!a || !a->is_array_of_tables())
-      Fail(*n, std::string(key) + ": expected [[" + std::string(key) + "]] entries");
-    for (const toml::node& e : *a) list.push_back(e.as_table());
-    return list;
-  }
-
-  std::optional<std::string> String(const toml::table& t, std::string_view key) const {
-    const toml::node* n = t.get(key);
-    if (!n) return std::nullopt;
-    if (const auto* s = n->as_string()) return s->get();
-    Fail(*n, std::string(key) + ": expected a string");
-  }
-
-  std::optional<std::int64_t> Integer(const toml::table& t, std::string_view key, std::int64_t lo,
-                                      std::int64_t hi) const {
-    const toml::node* n = t.get(key);
-    if (!n) return std::nullopt;
-    const auto* i = n->as_integer();
-    if (!i || i->get() < lo || i->get() > hi)
-      Fail(*n, std::string(key) + ": expected a whole number " + std::to_string(lo) + ".." +
-                   std::to_string(hi));
-    return i->get();
-  }
-
-  std::optional<bool> Bool(const toml::table& t, std::string_view key) const {
-    const toml::node* n = t.get(key);
-    if (!n) return std::nullopt;
-    if (const auto* b = n->as_boolean()) return b->get();
-    Fail(*n, std::string(key) + ": expected true or false");
-  }
-
-  std::vector<std::int64_t> Integers(const toml::table& t, std::string_view key, std::size_t count,
-                                     std::int64_t hi) const {
-    std::vector<std::int64_t> list;
-    const toml::node* n = t.get(key);
-    if (!n) return list;
-    const toml::array* a = n->as_array();
-    if (!a || a->size() != count)
-      Fail(*n, std::string(key) + ": expected " + std::to_string(count) + " numbers");
-    for (const toml::node& e : *a) {
-      const auto* i = e.as_integer();
-      if (!i || i->get() < 0 || i->get() > hi)
-        Fail(e, std::string(key) + ": each a whole number 0.." + std::to_string(hi));
-      list.push_back(i->get());
-    }
-    return list;
-  }
-
-  std::vector<std::string> Strings(const toml::table& t, std::string_view key) const {
-    std::vector<std::string> list;
-    const toml::node* n = t.get(key);
-    if (!n) return list;
-    const toml::array* a = n->as_array();
-    if (!a) Fail(*n, std::string(key) + ": expected a list of strings");
-    for (const toml::node& e : *a) {
-      const auto* s = e.as_string();
-      if (!s) Fail(e, std::string(key) + ": expected a list of strings");
-      list.push_back(s->get());
-    }
-    return list;
-  }
+  using TomlReader::TomlReader;
 
   SimFault Fault(const toml::table& t) const {
     Keys(t, kFaultKeys);
@@ -199,9 +114,6 @@ class Reader {
     for (std::size_t i = 0; i < v.size(); ++i) address[i] = std::uint8_t(v[i]);
     return address;
   }
-
- private:
-  const std::string& m_Source;
 };
 
 }  // namespace
@@ -267,6 +179,26 @@ void ReadCsmiControllers(const toml::table& root, SimPc& pc, const std::string& 
       c.phys.push_back(std::move(phy));
     }
   }
+}
+
+SimNvmeIdentity ReadNvmeIdentity(const TomlReader& r, const toml::table& t) {
+  SimNvmeIdentity id;
+  id.model = r.String(t, "model").value_or(id.model);
+  id.serial = r.String(t, "serial").value_or(id.serial);
+  id.firmware = r.String(t, "firmware").value_or(id.firmware);
+  id.vendorId = std::uint16_t(r.Integer(t, "vendor_id", 0, 0xFFFF).value_or(id.vendorId));
+  id.subsystemVendorId =
+      std::uint16_t(r.Integer(t, "subsystem_vendor_id", 0, 0xFFFF).value_or(id.subsystemVendorId));
+  id.controllerId =
+      std::uint16_t(r.Integer(t, "controller_id", 0, 0xFFFF).value_or(id.controllerId));
+  id.frmw = std::uint8_t(r.Integer(t, "frmw", 0, 255).value_or(id.frmw));
+  id.fwug = std::uint8_t(r.Integer(t, "fwug", 0, 255).value_or(id.fwug));
+  id.partId = r.String(t, "part_id").value_or(id.partId);
+  for (const auto& [key, width] :
+       {std::pair{"serial", 20u}, {"model", 40u}, {"firmware", 8u}, {"part_id", 32u}})
+    if (const toml::node* n = t.get(key); n && n->as_string()->get().size() > width)
+      r.Fail(*n, std::string(key) + ": at most " + std::to_string(width) + " characters");
+  return id;
 }
 
 void ReadFiles(const toml::table& root, SimPc& pc, const std::string& source) {

@@ -9,7 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "sim/sim_nvme_identity.h"
 #include "sim/sim_pc.h"
+#include "sim/toml_reader.h"
 
 namespace sim {
 
@@ -20,6 +22,13 @@ inline constexpr std::string_view kDiskDriveKeys[] = {"ata", "transports", "ata_
 void ReadDiskDrive(const toml::table& disk, SimDisk& out, const std::string& source);
 // The [[csmi]] entries and the [files] table of the root.
 void ReadCsmiControllers(const toml::table& root, SimPc& pc, const std::string& source);
+// The identity keys of an NVMe drive's table (model, serial, firmware, vendor_id,
+// subsystem_vendor_id, controller_id, frmw, fwug, part_id), read over the defaults of
+// SimNvmeIdentity. The caller checks the table's keys, these among its own.
+inline constexpr std::string_view kNvmeIdentityKeys[] = {
+    "model",         "serial", "firmware", "vendor_id", "subsystem_vendor_id",
+    "controller_id", "frmw",   "fwug",     "part_id"};
+SimNvmeIdentity ReadNvmeIdentity(const TomlReader& r, const toml::table& t);
 void ReadFiles(const toml::table& root, SimPc& pc, const std::string& source);
 
 }  // namespace sim

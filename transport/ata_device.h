@@ -37,6 +37,14 @@ inline constexpr std::size_t kCsmiBufferSize = 1'048'576 + 168;
 // check.
 inline constexpr const char* kRtkMarkerFile = "c:\\rtk_k5.txt";
 
+// An NVMe submission queue entry as the caller fills it: command dwords 0 to 15.
+using NvmeCommand = std::array<std::uint8_t, 64>;
+// NVMe data directions.
+inline constexpr int kNvmeToDevice = 1;
+inline constexpr int kNvmeFromDevice = 2;
+// What Send_IRST_NVME_PASS_THROUTH gives back of its request: header, command, completion.
+inline constexpr std::size_t kIrstResultSize = 168;
+
 class TAtaDevice {
  public:
   TAtaDevice();
@@ -105,6 +113,37 @@ class TAtaDevice {
   // One CSMI request in a caller-zeroed buffer of `size` bytes: the header is filled here.
   std::uint8_t CsmiIoctl(std::uint32_t controlCode, std::uint8_t* buffer, std::uint32_t size);
   bool get_phy_info(CsmiPhyInfo& out);
+
+  // ---- NVMe; each answers true when the Windows request completed ----
+  // One admin (or I/O) command through the Intel RST driver on the open controller handle, to
+  // the drive at `pathId`. Direction 1 sends dataLength bytes of dataOut (or RequestBuffer when
+  // null); direction 2 reads them into ResponseBuffer. The first 168 bytes of the request come
+  // back in resultArea on every path, so the caller can read the completion entry.
+  bool Send_IRST_NVME_PASS_THROUTH(std::uint8_t pathId, const NvmeCommand& command,
+                                   const std::uint8_t* dataOut, std::uint32_t dataLength,
+                                   bool isIoCommandSet, std::uint8_t* resultArea,
+                                   std::uint32_t timeoutSeconds, int direction);
+  // One command through the Intel RSTe NVMe RAID driver on `controller` (not the object's
+  // handle), to the disk the driver calls rsteDiskId. The data length is raised to a multiple
+  // of 4.
+  bool nvmePassThroughIoctl(os::Handle controller, std::uint32_t rsteDiskId,
+                            const std::uint8_t* dataOut, std::uint32_t dataLength,
+                            std::uint32_t queueId, int direction, const NvmeCommand& command);
+  // IDENTIFY CONTROLLER of table drive `driveIndex` through the inbox driver's storage query,
+  // into the first 4,096 bytes of ResponseBuffer. Leaves the object's handle closed.
+  bool DoIdentifyDeviceNVMeStorageQuery(int driveIndex);
+
+  // ---- NVMe firmware ----
+  // The miniport firmware interface's slot information into the caller-zeroed block.
+  bool DeviceGetFirmwareInfo(std::uint8_t* block, std::uint32_t blockSize, bool verbose);
+  // Download and activation through the inbox driver. The image buffer must be zero-filled up
+  // to the next whole chunk: every chunk is read whole.
+  bool NvmeFirmwareUpgrade(const std::uint8_t* image, std::uint32_t size, bool use16KiB,
+                           std::uint32_t commitAction, std::uint32_t requestedSlot);
+  // The same through the Intel RST driver, to the drive at path, target and LUN.
+  bool IrstNvmeFirmwareUpgrade(std::uint8_t pathId, std::uint8_t targetId, std::uint8_t lun,
+                               const std::uint8_t* image, std::uint32_t size, bool use16KiB,
+                               std::uint32_t requestedSlot);
 
  private:
   // The pass-through requests, one per kind and size.

@@ -27,14 +27,7 @@ const char* SignatureOf(std::uint32_t controlCode) {
 
 void PutHeader(std::span<std::uint8_t> request, const char* signature, std::uint32_t timeout,
                std::uint32_t controlCode, std::uint32_t length) {
-  fw::PutU32le(request, hdr::kHeaderLength, std::uint32_t(hdr::kSize));
-  std::memset(&request[hdr::kSignature], 0, hdr::kSignatureSize);
-  std::memcpy(&request[hdr::kSignature], signature,
-              std::min(std::strlen(signature), hdr::kSignatureSize));
-  fw::PutU32le(request, hdr::kTimeout, timeout);
-  fw::PutU32le(request, hdr::kControlCode, controlCode);
-  fw::PutU32le(request, hdr::kReturnCode, csmi::CSMI_SAS_STATUS_SUCCESS);
-  fw::PutU32le(request, hdr::kLength, length);
+  srb::PutHeader(request, signature, timeout, controlCode, csmi::CSMI_SAS_STATUS_SUCCESS, length);
 }
 
 }  // namespace

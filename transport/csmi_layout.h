@@ -10,19 +10,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "transport/srb_io_control.h"
+
 namespace transport::csmi {
 
-// IOCTL_HEADER (= SRB_IO_CONTROL).
-namespace header {
-inline constexpr std::size_t kHeaderLength = 0;
-inline constexpr std::size_t kSignature = 4;  // 8 bytes, zero-padded
-inline constexpr std::size_t kSignatureSize = 8;
-inline constexpr std::size_t kTimeout = 12;
-inline constexpr std::size_t kControlCode = 16;
-inline constexpr std::size_t kReturnCode = 20;
-inline constexpr std::size_t kLength = 24;  // bytes after the header
-inline constexpr std::size_t kSize = 28;
-}  // namespace header
+// IOCTL_HEADER, which is SRB_IO_CONTROL.
+namespace header = ::transport::srb;
 
 // CSMI_SAS_DRIVER_INFO_BUFFER.
 namespace driver_info {
