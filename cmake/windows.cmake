@@ -8,6 +8,7 @@ add_library(travok_win32 STATIC
   win32/layout_checks.cpp
   win32/storage_layout_checks.cpp
   win32/transport_layout_checks.cpp
+  win32/nvme_layout_checks.cpp
   win32/win32_os.cpp
   win32/win32_wmi.cpp
 )

@@ -1,0 +1,199 @@
+// NVMe firmware: the slot information, the image download in chunks and the activation,
+// through the Windows miniport firmware interface of the inbox driver or through the Intel RST
+// driver's firmware interface. Both run on the flash worker, which owns the retries.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+
+#include "framework/bytes.h"
+#include "platform/os/storage_requests.h"
+#include "transport/ata_device.h"
+#include "transport/nvme_layout.h"
+#include "transport/nvme_request_block.h"
+
+namespace transport {
+
+using namespace nvme;
+
+namespace {
+
+std::uint32_t ChunkSize(bool use16KiB) {
+  return use16KiB ? kChunkLarge : kChunkSmall;
+}
+
+std::uint32_t ReturnCode(std::span<const std::uint8_t> block) {
+  return fw::GetU32le(block, srb::kReturnCode);
+}
+
+// The drive has judged the image or the slot: only these two mean the image is in and will
+// run. Any other status is final, and repeating the request would not change it.
+bool ActivationAccepted(std::uint32_t returnCode) {
+  return returnCode == kFirmwareStatusSuccess || returnCode == kFirmwareStatusPowerCycleRequired;
+}
+
+// Sends the activation block that `fill` writes, again at once when the call itself fails.
+template <typename Fill>
+bool Activate(NvmeRequestBlock& block, os::Handle handle, Fill fill) {
+  for (int attempt = 0; attempt < kActivationAttempts; ++attempt) {
+    block.Clear();
+    fill(block.Bytes());
+    if (block.Send(handle)) return ActivationAccepted(ReturnCode(block.Bytes()));
+  }
+  return false;
+}
+
+void PutMiniportRequest(std::span<std::uint8_t> b, std::uint32_t function) {
+  namespace m = miniport_fw;
+  srb::PutHeader(b, m::kSignature, m::kTimeoutSeconds, m::kControlCode, 0,
+                 std::uint32_t(b.size() - srb::kSize));
+  fw::PutU32le(b, m::kVersion, m::kRequestBlockVersion);
+  fw::PutU32le(b, m::kSize, std::uint32_t(m::kRequestBlockSize));
+  fw::PutU32le(b, m::kFunction, function);
+  fw::PutU32le(b, m::kFlags, m::kFlagController);
+  fw::PutU32le(b, m::kDataBufferOffset, std::uint32_t(m::kData));
+  fw::PutU32le(b, m::kDataBufferLength, std::uint32_t(b.size() - m::kData));
+}
+
+void PutIrstRequest(std::span<std::uint8_t> b, std::uint32_t function, std::uint8_t pathId,
+                    std::uint8_t targetId, std::uint8_t lun) {
+  namespace r = irst_fw;
+  srb::PutHeader(b, r::kSignature, r::kTimeoutSeconds, r::kControlCode, 0,
+                 std::uint32_t(b.size() - srb::kSize));
+  b[r::kVersion] = 1;
+  b[r::kPathId] = pathId;
+  b[r::kTargetId] = targetId;
+  b[r::kLun] = lun;
+  fw::PutU32le(b, r::kRequestVersion, 1);
+  fw::PutU32le(b, r::kRequestSize, r::kRequestBlockSize);
+  fw::PutU32le(b, r::kFunction, function);
+  fw::PutU32le(b, r::kFlags, 1);
+  fw::PutU32le(b, r::kDataOffset, std::uint32_t(r::kData));
+  fw::PutU32le(b, r::kDataLength, std::uint32_t(b.size() - r::kData));
+}
+
+// The inbox slot choice: the requested slot when the drive has that many, else its first
+// writable slot; none when it cannot be upgraded.
+std::optional<std::uint8_t> ChooseInboxSlot(std::span<const std::uint8_t> info,
+                                            std::uint32_t requestedSlot) {
+  namespace i = miniport_fw::info;
+  if (!info[i::kUpgradeSupport]) return std::nullopt;
+  const std::uint32_t count = info[i::kSlotCount];
+  if (count >= requestedSlot) return std::uint8_t(requestedSlot);
+  // Only the entries the driver could return within the block.
+  const std::size_t entries =
+      std::min<std::size_t>(count, (info.size() - i::kSlots) / i::kSlotSize);
+  for (std::size_t e = 0; e < entries; ++e) {
+    const std::span<const std::uint8_t> slot = info.subspan(i::kSlots + e * i::kSlotSize);
+    if (!slot[i::kSlotReadOnly]) return slot[i::kSlotNumber];
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool TAtaDevice::DeviceGetFirmwareInfo(std::uint8_t* block, std::uint32_t blockSize,
+                                       bool /*verbose*/) {
+  if (!block || blockSize < miniport_fw::kData) return false;
+  const std::span<std::uint8_t> b(block, blockSize);
+  PutMiniportRequest(b, miniport_fw::kFunctionGetInfo);
+  std::uint32_t returned = 0;
+  os::Os& system = os::Current();
+  const bool ok = system.DeviceIoControl(m_Handle, os::kIOCTL_SCSI_MINIPORT, block, blockSize,
+                                         block, blockSize, &returned);
+  if (!ok) m_LastOsError = system.GetLastError();
+  return ok;
+}
+
+bool TAtaDevice::NvmeFirmwareUpgrade(const std::uint8_t* image, std::uint32_t size, bool use16KiB,
+                                     std::uint32_t commitAction, std::uint32_t requestedSlot) {
+  namespace m = miniport_fw;
+  if (!image || size == 0) return false;
+  const std::uint32_t chunk = ChunkSize(use16KiB);
+  NvmeRequestBlock block(m::kData + m::download::kImage + chunk);
+  if (!block) return false;
+  const std::span<std::uint8_t> b = block.Bytes();
+
+  if (!DeviceGetFirmwareInfo(b.data(), std::uint32_t(b.size()), false) || ReturnCode(b) != 0)
+    return false;
+  const std::optional<std::uint8_t> slot = ChooseInboxSlot(b.subspan(m::kData), requestedSlot);
+  if (!slot) return false;
+
+  for (std::uint64_t offset = 0; offset < size; offset += chunk) {
+    block.Clear();
+    PutMiniportRequest(b, m::kFunctionDownload);
+    const std::span<std::uint8_t> data = b.subspan(m::kData);
+    fw::PutU32le(data, m::download::kVersion, m::download::kStructVersion);
+    fw::PutU32le(data, m::download::kSize, m::download::kStructSize);
+    fw::PutU64le(data, m::download::kOffset, offset);
+    fw::PutU64le(data, m::download::kBufferSize, chunk);
+    std::memcpy(&data[m::download::kImage], image + offset, chunk);
+    if (!block.Send(m_Handle)) {
+      m_LastOsError = os::Current().GetLastError();
+      return false;
+    }
+    if (ReturnCode(b) != 0) return false;
+  }
+
+  return Activate(block, m_Handle, [&](std::span<std::uint8_t> a) {
+    PutMiniportRequest(a, m::kFunctionActivate);
+    const std::span<std::uint8_t> data = a.subspan(m::kData);
+    fw::PutU32le(data, m::activate::kVersion, commitAction);
+    fw::PutU32le(data, m::activate::kSize, m::activate::kStructSize);
+    data[m::activate::kSlotToActivate] = *slot;
+  });
+}
+
+bool TAtaDevice::IrstNvmeFirmwareUpgrade(std::uint8_t pathId, std::uint8_t targetId,
+                                         std::uint8_t lun, const std::uint8_t* image,
+                                         std::uint32_t size, bool use16KiB,
+                                         std::uint32_t requestedSlot) {
+  namespace r = irst_fw;
+  if (!image || size == 0) return false;
+  const std::uint32_t chunk = ChunkSize(use16KiB);
+  NvmeRequestBlock block(r::kData + r::download::kImage + chunk);
+  if (!block) return false;
+  const std::span<std::uint8_t> b = block.Bytes();
+
+  NvmeCommand identify{};
+  identify[0] = kOpcodeIdentify;
+  fw::PutU32le(identify, kCdw10, kCnsController);
+  std::array<std::uint8_t, kIrstResultSize> result{};
+  if (!Send_IRST_NVME_PASS_THROUTH(pathId, identify, nullptr, std::uint32_t(kIdentifySize), false,
+                                   result.data(), 30, kNvmeFromDevice))
+    return false;
+  const std::uint8_t frmw = m_ResponseBuffer[kIdentifyFrmw];
+  const std::uint32_t slots = (frmw >> 1) & 7;
+  std::uint32_t slot = requestedSlot;
+  if (slots < requestedSlot)
+    slot = 1;
+  else if (requestedSlot == 1 && (frmw & 1))
+    slot = 2;
+
+  for (std::uint64_t offset = 0; offset < size; offset += chunk) {
+    block.Clear();
+    PutIrstRequest(b, 2, pathId, targetId, lun);
+    const std::span<std::uint8_t> data = b.subspan(r::kData);
+    fw::PutU32le(data, r::download::kVersion, r::download::kStructVersion);
+    fw::PutU32le(data, r::download::kSize, r::download::kStructSize);
+    fw::PutU64le(data, r::download::kOffset, offset);
+    fw::PutU64le(data, r::download::kBufferSize, chunk);
+    data[r::download::kSlot] = r::download::kAnySlot;
+    std::memcpy(&data[r::download::kImage], image + offset, chunk);
+    if (!block.Send(m_Handle)) {
+      m_LastOsError = os::Current().GetLastError();
+      return false;
+    }
+    if (ReturnCode(b) != 0) return false;
+  }
+
+  return Activate(block, m_Handle, [&](std::span<std::uint8_t> a) {
+    PutIrstRequest(a, 3, pathId, targetId, lun);
+    const std::span<std::uint8_t> data = a.subspan(r::kData);
+    fw::PutU32le(data, r::activate::kVersion, r::activate::kStructVersion);
+    fw::PutU32le(data, r::activate::kSize, r::activate::kStructSize);
+    data[r::activate::kSlot] = std::uint8_t(slot);
+  });
+}
+
+}  // namespace transport
