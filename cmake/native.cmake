@@ -23,6 +23,11 @@ add_library(travok_sim STATIC
   sim/sim_storage_drivers.cpp
   sim/sim_sata_drive.cpp
   sim/sim_nvme_identity.cpp
+  sim/sim_nvme_drive.cpp
+  sim/sim_nvme_stack.cpp
+  sim/sim_irst.cpp
+  sim/sim_firmware_image.cpp
+  sim/machine_nvme_toml.cpp
   ${CMAKE_BINARY_DIR}/builtin_machine.cpp
 )
 target_link_libraries(travok_sim PUBLIC travok_core travok_format PRIVATE PkgConfig::TOMLPLUSPLUS)

@@ -11,11 +11,12 @@
 
 #include "framework/conversions.h"
 #include "sim/machine_drives_toml.h"
+#include "sim/machine_nvme_toml.h"
 
 namespace sim {
 namespace {
 
-constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk", "csmi", "files"};
+constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk", "csmi", "irst", "files"};
 constexpr std::string_view kSystemKeys[] = {"winpe",          "winmgmt",   "winmgmt_start_queries",
                                             "wmi_disk_count", "wmi_error", "device_enum_error"};
 constexpr std::string_view kLibraryKeys[] = {"absent", "missing"};
@@ -53,6 +54,7 @@ class MachineReader {
           ReadDevice(*entry.as_table(), std::string(kind) == "disk");
       }
     ReadCsmiControllers(root, m_Pc, m_Source);
+    ReadIrstControllers(root, m_Pc, m_Source);
     ReadFiles(root, m_Pc, m_Source);
   }
 
@@ -176,6 +178,7 @@ class MachineReader {
   void ReadDevice(const toml::table& t, bool isDisk) {
     std::vector<std::string_view> diskKeys(std::begin(kDiskKeys), std::end(kDiskKeys));
     diskKeys.insert(diskKeys.end(), std::begin(kDiskDriveKeys), std::end(kDiskDriveKeys));
+    diskKeys.insert(diskKeys.end(), std::begin(kDiskNvmeKeys), std::end(kDiskNvmeKeys));
     CheckKeys(
         t, kDeviceKeys,
         isDisk ? std::span<const std::string_view>(diskKeys) : std::span<const std::string_view>());
@@ -206,6 +209,7 @@ class MachineReader {
     if (isDisk) {
       d.disk = ReadDisk(t);
       ReadDiskDrive(t, *d.disk, m_Source);
+      ReadDiskNvme(t, *d.disk, m_Source);
     }
     if (!d.driverKey.empty() && !d.driverVersion.empty())
       m_Pc.system.registry.SetString(kClassKey + d.driverKey, "DriverVersion", d.driverVersion);

@@ -9,6 +9,7 @@
 
 #include "framework/bytes.h"
 #include "framework/conversions.h"
+#include "platform/os/storage_requests.h"
 #include "sim/sim_pc.h"
 
 namespace sim {
@@ -85,6 +86,8 @@ std::string IoctlName(std::uint32_t code) {
       return "IOCTL_STORAGE_GET_DEVICE_NUMBER";
     case os::kIOCTL_STORAGE_QUERY_PROPERTY:
       return "IOCTL_STORAGE_QUERY_PROPERTY";
+    case os::kIOCTL_SCSI_MINIPORT:
+      return "IOCTL_SCSI_MINIPORT";
     default:
       return IsPassThroughRequest(code) ? PassThroughRequestName(code) : Hex(code);
   }
@@ -232,6 +235,13 @@ bool SimPc::DeviceIoControl(os::Handle device, std::uint32_t ioControlCode, cons
         PassThroughIoControl(disk.disk->ata.get(), disk.disk->transports, ioControlCode, request,
                              static_cast<std::uint8_t*>(outBuffer), outBufferSize),
         bytesReturned);
+  const SimDisk& d = *disk.disk;
+  if (d.nvme && d.nvmeStack.inbox.value_or(d.busType == os::kBusTypeNvme) &&
+      IsNvmeStackRequest(ioControlCode, request))
+    return CompleteDriverRequest(NvmeStackIoControl(*d.nvme, d.nvmeStack, ioControlCode, request,
+                                                    static_cast<std::uint8_t*>(outBuffer),
+                                                    outBufferSize),
+                                 bytesReturned);
   std::uint32_t returned = 0;
   const std::uint32_t error =
       DiskIoControl(*disk.disk, ioControlCode, request, static_cast<std::uint8_t*>(outBuffer),

@@ -284,6 +284,12 @@ std::vector<std::string> SimDeviceTree::Reenumerate(os::DevInst devInst) {
     if (!d.removed || !Below(os::DevInst(i), devInst)) continue;
     if (d.disk && !d.disk->returnsAfterRescan) continue;
     d.removed = false;
+    if (d.disk && d.disk->nvme) {
+      SimNvmeDrive& drive = *d.disk->nvme;
+      const std::string before = drive.RunningRevision();
+      drive.Reset();
+      if (drive.RunningRevision() != before) d.disk->revision = drive.RunningRevision();
+    }
     back.push_back(d.instanceId);
   }
   return back;

@@ -14,6 +14,7 @@
 
 #include "platform/os/os.h"
 #include "sim/sim_disk_stack.h"
+#include "sim/sim_nvme_stack.h"
 
 namespace sim {
 
@@ -42,6 +43,10 @@ struct SimDisk {
   // carries; none for a disk that is no ATA device.
   std::shared_ptr<SimSataDrive> ata;
   SimDiskTransports transports;
+  // The NVMe drive behind the disk, and what the inbox NVMe driver in front of it offers. A RAID
+  // driver's disk shares its drive with the controller on the SCSI port (SimScsiPort::irst).
+  std::shared_ptr<SimNvmeDrive> nvme;
+  SimNvmeStack nvmeStack;
 };
 
 struct SimDevice {
@@ -86,7 +91,9 @@ class SimDeviceTree {
                                                     std::uint32_t* regType) const;
   // DIF_REMOVE: the device and the devices below it leave.
   void Remove(os::DevInst devInst);
-  // The devices below this one that were removed and may come back do; their identifiers.
+  // The devices below this one that were removed and may come back do; their identifiers. An
+  // NVMe drive that comes back has been reset: a pending firmware slot is now running, and the
+  // disk reports its revision.
   std::vector<std::string> Reenumerate(os::DevInst devInst);
   // The disk a path opens: its interface path, or \\.\PhysicalDriveN.
   os::DevInst DiskForPath(const std::string& path) const;

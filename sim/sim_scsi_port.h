@@ -7,12 +7,14 @@
 #include <string>
 
 #include "sim/sim_csmi.h"
+#include "sim/sim_irst.h"
 
 namespace sim {
 
 struct SimScsiPort {
   std::uint32_t openError = 0;            // CreateFileA fails with this Windows error
   std::optional<SimCsmiController> csmi;  // a driver that speaks CSMI
+  std::optional<SimIrstController> irst;  // the Intel RST driver's NVMe interfaces
 };
 
 // n of "\\.\SCSI<n>:", without regard to letter case; none for any other path.

@@ -1,6 +1,7 @@
 // The SimPc's storage drivers beyond the disk's own storage queries: the pass-through
 // requests of a disk's stack (sim_disk_stack) and the SCSI port objects with their CSMI
-// controllers (sim_csmi).
+// controllers (sim_csmi) and Intel RST NVMe interfaces (sim_irst), told apart by the
+// request's signature.
 #include <cctype>
 #include <cstdlib>
 
@@ -64,7 +65,10 @@ bool SimPc::ScsiPortIoControl(os::Handle device, std::uint32_t ioControlCode, co
   const auto* in = static_cast<const std::uint8_t*>(inBuffer);
   const std::vector<std::uint8_t> request(in, in + (in ? inBufferSize : 0));
   SimIoOutcome outcome;
-  if (port.csmi && ioControlCode == os::kIOCTL_SCSI_MINIPORT) {
+  if (port.irst && ioControlCode == os::kIOCTL_SCSI_MINIPORT && IsIrstRequest(request)) {
+    outcome = IrstIoControl(*port.irst, devices, ioControlCode, request,
+                            static_cast<std::uint8_t*>(outBuffer), outBufferSize);
+  } else if (port.csmi && ioControlCode == os::kIOCTL_SCSI_MINIPORT) {
     outcome = CsmiIoControl(*port.csmi, ioControlCode, request,
                             static_cast<std::uint8_t*>(outBuffer), outBufferSize);
   } else {
