@@ -64,6 +64,7 @@ add_executable(travok_tests
   tests/unit/transport/ata_device_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp
+  tests/unit/transport/nvme_test.cpp
   tests/unit/transport/scsi_sense_test.cpp
   tests/scenario/startup_test.cpp
 )

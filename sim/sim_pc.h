@@ -190,6 +190,13 @@ class SimPc : public os::Os {
   // ---- Devices: files, driver requests, SetupAPI, configuration manager, WMI ----
   // sim_device_seam.cpp; machine descriptions fill the tree (sim/machine_toml.h).
   SimDeviceTree devices;
+  // Every DeviceIoControl the program made, with the sizes it gave, whatever the handle.
+  struct IoRequest {
+    std::uint32_t ioControlCode;
+    std::uint32_t inSize;
+    std::uint32_t outSize;
+  };
+  std::vector<IoRequest> ioRequests;
 
   os::Handle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
                          std::uint32_t shareMode, std::uint32_t creationDisposition,
