@@ -52,6 +52,7 @@ add_executable(travok_tests
   tests/unit/discovery/dev_info_test.cpp
   tests/unit/discovery/dev_mgr_test.cpp
   tests/unit/discovery/device_node_test.cpp
+  tests/unit/discovery/irst_driver_test.cpp
   tests/unit/sim/machine_toml_test.cpp
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
