@@ -18,6 +18,8 @@ add_library(travok_sim STATIC
   sim/machine_toml.cpp
   sim/machine_drives_toml.cpp
   sim/sim_csmi.cpp
+  sim/sim_rste.cpp
+  sim/machine_rste_toml.cpp
   sim/sim_disk_stack.cpp
   sim/sim_files.cpp
   sim/sim_storage_drivers.cpp
@@ -60,6 +62,7 @@ add_executable(travok_tests
   tests/unit/transport/ata_device_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp
+  tests/unit/transport/rste_test.cpp
   tests/unit/transport/scsi_sense_test.cpp
   tests/scenario/startup_test.cpp
 )

@@ -11,11 +11,13 @@
 
 #include "framework/conversions.h"
 #include "sim/machine_drives_toml.h"
+#include "sim/machine_rste_toml.h"
 
 namespace sim {
 namespace {
 
-constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk", "csmi", "files"};
+constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk",
+                                          "csmi",   "rste",      "files"};
 constexpr std::string_view kSystemKeys[] = {"winpe",          "winmgmt",   "winmgmt_start_queries",
                                             "wmi_disk_count", "wmi_error", "device_enum_error"};
 constexpr std::string_view kLibraryKeys[] = {"absent", "missing"};
@@ -53,6 +55,7 @@ class MachineReader {
           ReadDevice(*entry.as_table(), std::string(kind) == "disk");
       }
     ReadCsmiControllers(root, m_Pc, m_Source);
+    ReadRsteControllers(root, m_Pc, m_Source);
     ReadFiles(root, m_Pc, m_Source);
   }
 

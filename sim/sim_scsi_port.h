@@ -7,12 +7,14 @@
 #include <string>
 
 #include "sim/sim_csmi.h"
+#include "sim/sim_rste.h"
 
 namespace sim {
 
 struct SimScsiPort {
   std::uint32_t openError = 0;            // CreateFileA fails with this Windows error
   std::optional<SimCsmiController> csmi;  // a driver that speaks CSMI
+  std::optional<SimRsteController> rste;  // the Intel RSTe/VROC driver ("NvmeRAID")
 };
 
 // n of "\\.\SCSI<n>:", without regard to letter case; none for any other path.

@@ -64,7 +64,10 @@ bool SimPc::ScsiPortIoControl(os::Handle device, std::uint32_t ioControlCode, co
   const auto* in = static_cast<const std::uint8_t*>(inBuffer);
   const std::vector<std::uint8_t> request(in, in + (in ? inBufferSize : 0));
   SimIoOutcome outcome;
-  if (port.csmi && ioControlCode == os::kIOCTL_SCSI_MINIPORT) {
+  if (port.rste && ioControlCode == os::kIOCTL_SCSI_MINIPORT && IsRsteRequest(request)) {
+    outcome =
+        RsteIoControl(*port.rste, request, static_cast<std::uint8_t*>(outBuffer), outBufferSize);
+  } else if (port.csmi && ioControlCode == os::kIOCTL_SCSI_MINIPORT) {
     outcome = CsmiIoControl(*port.csmi, ioControlCode, request,
                             static_cast<std::uint8_t*>(outBuffer), outBufferSize);
   } else {
