@@ -18,6 +18,8 @@ add_library(travok_sim STATIC
   sim/machine_toml.cpp
   sim/machine_drives_toml.cpp
   sim/sim_csmi.cpp
+  sim/sim_rste.cpp
+  sim/machine_rste_toml.cpp
   sim/sim_disk_stack.cpp
   sim/sim_files.cpp
   sim/sim_storage_drivers.cpp
@@ -57,6 +59,7 @@ add_executable(travok_tests
   tests/unit/discovery/dev_info_test.cpp
   tests/unit/discovery/dev_mgr_test.cpp
   tests/unit/discovery/device_node_test.cpp
+  tests/unit/discovery/irst_driver_test.cpp
   tests/unit/sim/machine_toml_test.cpp
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
@@ -65,6 +68,7 @@ add_executable(travok_tests
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp
   tests/unit/transport/nvme_test.cpp
+  tests/unit/transport/rste_test.cpp
   tests/unit/transport/scsi_sense_test.cpp
   tests/scenario/startup_test.cpp
 )

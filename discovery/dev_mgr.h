@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "discovery/dev_mgr_functions.h"
 #include "discovery/device_node.h"
 #include "platform/os/os.h"
 
@@ -69,6 +70,8 @@ class TDevMgr {
   bool RestartDisk(const std::string& instanceId);
   // Re-enumerates the IDE ATA/ATAPI controllers, then the SCSI and RAID controllers.
   bool RescanStorageControllers();
+  // The SetupAPI and configuration-manager functions looked up; valid while this object lives.
+  const TDevMgrFunctions& Functions() const { return gDevMgrFunctions; }
 
   static constexpr int kMaxFills = 11;
   static constexpr int kWinmgmtAttempts = 3;

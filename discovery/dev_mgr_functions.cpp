@@ -30,6 +30,7 @@ const std::array<DevFnExport, kDevFnCount> kDevFnExports = {{
     {"CM_Get_Res_Des_Data", false, false},
     {"CM_Free_Res_Des_Handle", false, false},
     {"CM_Free_Log_Conf_Handle", false, false},
+    {"SetupDiOpenDevRegKey", true, false},
 }};
 
 TDevMgrFunctions gDevMgrFunctions;

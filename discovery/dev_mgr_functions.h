@@ -41,6 +41,8 @@ enum class DevFn : std::size_t {
   CM_Get_Res_Des_Data,
   CM_Free_Res_Des_Handle,
   CM_Free_Log_Conf_Handle,
+  // Not required by the enumeration: the RAID driver detection asks for it itself.
+  SetupDiOpenDevRegKey,
   kCount,
 };
 

@@ -129,6 +129,14 @@ bool DeviceInfoSet::CallClassInstaller(std::uint32_t installFunction,
                                                  installFunction, m_Set, device.bytes.data());
 }
 
+os::Hkey DeviceInfoSet::OpenDevRegKey(const DevInfoData& device, std::uint32_t scope,
+                                      std::uint32_t hwProfile, std::uint32_t keyType,
+                                      std::uint32_t samDesired) const {
+  return os::Current().SetupDiOpenDevRegKey(Fn()[DevFn::SetupDiOpenDevRegKey], m_Set,
+                                            device.bytes.data(), scope, hwProfile, keyType,
+                                            samDesired);
+}
+
 std::optional<os::DevInst> LocateDevNode(const std::string& instanceId) {
   os::DevInst devInst = 0;
   if (os::Current().CM_Locate_DevNodeA(Fn()[DevFn::CM_Locate_DevNodeA], &devInst, instanceId,

@@ -45,6 +45,10 @@ class DeviceInfoSet {
   bool SetClassInstallParams(const DevInfoData& device, const std::uint8_t* params,
                              std::uint32_t size) const;
   bool CallClassInstaller(std::uint32_t installFunction, const DevInfoData& device) const;
+  // The device's registry key (SetupDiOpenDevRegKey); INVALID_HANDLE_VALUE when it has none.
+  // The caller closes it.
+  os::Hkey OpenDevRegKey(const DevInfoData& device, std::uint32_t scope, std::uint32_t hwProfile,
+                         std::uint32_t keyType, std::uint32_t samDesired) const;
 
  private:
   os::Hdevinfo m_Set;

@@ -12,11 +12,13 @@
 #include "framework/conversions.h"
 #include "sim/machine_drives_toml.h"
 #include "sim/machine_nvme_toml.h"
+#include "sim/machine_rste_toml.h"
 
 namespace sim {
 namespace {
 
-constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk", "csmi", "irst", "files"};
+constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk",
+                                         "csmi",   "irst",      "rste",   "files"};
 constexpr std::string_view kSystemKeys[] = {"winpe",          "winmgmt",   "winmgmt_start_queries",
                                             "wmi_disk_count", "wmi_error", "device_enum_error"};
 constexpr std::string_view kLibraryKeys[] = {"absent", "missing"};
@@ -55,6 +57,7 @@ class MachineReader {
       }
     ReadCsmiControllers(root, m_Pc, m_Source);
     ReadIrstControllers(root, m_Pc, m_Source);
+    ReadRsteControllers(root, m_Pc, m_Source);
     ReadFiles(root, m_Pc, m_Source);
   }
 

@@ -513,6 +513,57 @@ bool SimPc::SetupDiCallClassInstaller(os::FarProc fn, std::uint32_t installFunct
   return true;
 }
 
+// A device with a driver has a driver key, in which its INF wrote the DriverVersion; the sim
+// writes the key and the device's driverVersion there when the key is first opened, so that a
+// device added in code needs no registry of its own. A device without driverKey has no driver
+// key: ERROR_KEY_DOES_NOT_EXIST, as Windows answers for a device without a driver. One with a
+// driverKey but no driverVersion opens, and its DriverVersion value is not found. Only the
+// global keys are modelled: the configuration-specific ones do not exist here. Full access is
+// refused to a user who is no administrator, as the keys' permissions do.
+os::Hkey SimPc::SetupDiOpenDevRegKey(os::FarProc fn, os::Hdevinfo set, const void* deviceInfoData,
+                                     std::uint32_t scope, std::uint32_t hwProfile,
+                                     std::uint32_t keyType, std::uint32_t samDesired) {
+  SETUPAPI(SetupDiOpenDevRegKey, return os::kINVALID_HANDLE_VALUE);
+  const auto fail = [&](std::uint32_t error) {
+    m_LastError = error;
+    return os::kINVALID_HANDLE_VALUE;
+  };
+  auto it = devices.sets.find(set);
+  if (it == devices.sets.end()) return fail(os::kERROR_INVALID_HANDLE);
+  const os::DevInst devInst = MemberOf(it->second, deviceInfoData);
+  if (!devInst) return fail(os::kERROR_INVALID_PARAMETER);
+  const SimDevice& d = *devices.Node(devInst);
+  Log("SetupDiOpenDevRegKey " + Quote(d.instanceId) + " " +
+      (keyType == os::kDIREG_DRV   ? "DIREG_DRV"
+       : keyType == os::kDIREG_DEV ? "DIREG_DEV"
+                                   : Hex(keyType)) +
+      " " + ScopeName(scope) + " profile " + std::to_string(hwProfile) + " access " +
+      Hex(samDesired));
+  if ((scope != os::kDICS_FLAG_GLOBAL && scope != os::kDICS_FLAG_CONFIGSPECIFIC) ||
+      (keyType != os::kDIREG_DRV && keyType != os::kDIREG_DEV))
+    return fail(os::kERROR_INVALID_FLAGS);
+  if (scope != os::kDICS_FLAG_GLOBAL) return fail(os::kERROR_KEY_DOES_NOT_EXIST);
+  std::string path;
+  if (keyType == os::kDIREG_DRV) {
+    if (d.driverKey.empty()) return fail(os::kERROR_KEY_DOES_NOT_EXIST);
+    path = SimRegistry::Normalise(kDriverKeysRoot + d.driverKey);
+    if (!system.registry.HasKey(path)) {
+      system.registry.AddKey(path);
+      if (!d.driverVersion.empty())
+        system.registry.SetString(path, "DriverVersion", d.driverVersion);
+    }
+  } else {
+    path = SimRegistry::Normalise(kHardwareKeysRoot + d.instanceId + "\\Device Parameters");
+    if (!system.registry.HasKey(path)) return fail(os::kERROR_KEY_DOES_NOT_EXIST);
+  }
+  if ((samDesired & (os::kKEY_SET_VALUE | os::kKEY_CREATE_SUB_KEY)) && !system.administrator)
+    return fail(os::kERROR_ACCESS_DENIED);
+  const os::Hkey key = NewHandle();
+  system.m_Keys[key] = {path, samDesired};
+  m_LastError = os::kERROR_SUCCESS;
+  return key;
+}
+
 // ---- Configuration manager ----
 
 os::ConfigRet SimPc::CM_Get_Device_IDA(os::FarProc fn, os::DevInst devInst, char* buffer,

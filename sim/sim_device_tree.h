@@ -26,6 +26,10 @@ inline constexpr const char* kClassUsb = "{36fc9e60-c465-11cf-8056-444553540000}
 inline constexpr const char* kClassSystem = "{4d36e97d-e325-11ce-bfc1-08002be10318}";
 inline constexpr const char* kDiskInterface = "{53f56307-b6bf-11d0-94f2-00a0c91efb8b}";
 inline constexpr const char* kRootId = "HTREE\\ROOT\\0";
+// Where Windows keeps a device's driver key (its driverKey below this) and its hardware key
+// (its instance identifier below this, then "Device Parameters"), under HKEY_LOCAL_MACHINE.
+inline constexpr const char* kDriverKeysRoot = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
+inline constexpr const char* kHardwareKeysRoot = "SYSTEM\\CurrentControlSet\\Enum\\";
 
 // What the disk stack answers for a disk.
 struct SimDisk {

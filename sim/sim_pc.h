@@ -230,6 +230,9 @@ class SimPc : public os::Os {
                                      std::uint32_t classInstallParamsSize) override;
   bool SetupDiCallClassInstaller(os::FarProc fn, std::uint32_t installFunction, os::Hdevinfo set,
                                  const void* deviceInfoData) override;
+  os::Hkey SetupDiOpenDevRegKey(os::FarProc fn, os::Hdevinfo set, const void* deviceInfoData,
+                                std::uint32_t scope, std::uint32_t hwProfile, std::uint32_t keyType,
+                                std::uint32_t samDesired) override;
   os::ConfigRet CM_Get_Device_IDA(os::FarProc fn, os::DevInst devInst, char* buffer,
                                   std::uint32_t bufferLen, std::uint32_t flags) override;
   os::ConfigRet CM_Get_Parent(os::FarProc fn, os::DevInst* parent, os::DevInst devInst,

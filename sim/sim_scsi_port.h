@@ -8,6 +8,7 @@
 
 #include "sim/sim_csmi.h"
 #include "sim/sim_irst.h"
+#include "sim/sim_rste.h"
 
 namespace sim {
 
@@ -15,6 +16,7 @@ struct SimScsiPort {
   std::uint32_t openError = 0;            // CreateFileA fails with this Windows error
   std::optional<SimCsmiController> csmi;  // a driver that speaks CSMI
   std::optional<SimIrstController> irst;  // the Intel RST driver's NVMe interfaces
+  std::optional<SimRsteController> rste;  // the Intel RSTe/VROC driver ("NvmeRAID")
 };
 
 // n of "\\.\SCSI<n>:", without regard to letter case; none for any other path.

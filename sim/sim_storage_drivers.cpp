@@ -68,6 +68,9 @@ bool SimPc::ScsiPortIoControl(os::Handle device, std::uint32_t ioControlCode, co
   if (port.irst && ioControlCode == os::kIOCTL_SCSI_MINIPORT && IsIrstRequest(request)) {
     outcome = IrstIoControl(*port.irst, devices, ioControlCode, request,
                             static_cast<std::uint8_t*>(outBuffer), outBufferSize);
+  } else if (port.rste && ioControlCode == os::kIOCTL_SCSI_MINIPORT && IsRsteRequest(request)) {
+    outcome =
+        RsteIoControl(*port.rste, request, static_cast<std::uint8_t*>(outBuffer), outBufferSize);
   } else if (port.csmi && ioControlCode == os::kIOCTL_SCSI_MINIPORT) {
     outcome = CsmiIoControl(*port.csmi, ioControlCode, request,
                             static_cast<std::uint8_t*>(outBuffer), outBufferSize);

@@ -509,6 +509,12 @@ class WindowsSeam final : public os::Os {
                                  const void* deviceInfoData) override {
     return Call<&::SetupDiCallClassInstaller>(fn)(installFunction, Di(set), Data(deviceInfoData));
   }
+  os::Hkey SetupDiOpenDevRegKey(os::FarProc fn, os::Hdevinfo set, const void* deviceInfoData,
+                                std::uint32_t scope, std::uint32_t hwProfile, std::uint32_t keyType,
+                                std::uint32_t samDesired) override {
+    return reinterpret_cast<os::Hkey>(Call<&::SetupDiOpenDevRegKey>(fn)(
+        Di(set), Data(deviceInfoData), scope, hwProfile, keyType, samDesired));
+  }
   os::ConfigRet CM_Get_Device_IDA(os::FarProc fn, os::DevInst devInst, char* buffer,
                                   std::uint32_t bufferLen, std::uint32_t flags) override {
     return Call<&::CM_Get_Device_IDA>(fn)(devInst, buffer, bufferLen, flags);

@@ -33,6 +33,8 @@ inline constexpr std::uint32_t kERROR_NO_MORE_ITEMS = 259;
 inline constexpr std::uint32_t kERROR_INVALID_USER_BUFFER = 1784;
 inline constexpr std::uint32_t kERROR_NO_SUCH_DEVINST = 0xE000020B;
 inline constexpr std::uint32_t kERROR_INVALID_CLASS_INSTALLER = 0xE000020D;
+inline constexpr std::uint32_t kERROR_KEY_DOES_NOT_EXIST = 0xE0000204;
+inline constexpr std::uint32_t kERROR_INVALID_FLAGS = 1004;
 
 // CreateFileA.
 inline constexpr std::uint32_t kGENERIC_READ = 0x80000000;
@@ -90,6 +92,10 @@ inline constexpr std::uint32_t kDICS_START = 4;
 inline constexpr std::uint32_t kDICS_STOP = 5;
 inline constexpr std::uint32_t kDICS_FLAG_GLOBAL = 1;
 inline constexpr std::uint32_t kDICS_FLAG_CONFIGSPECIFIC = 2;
+
+// SetupDiOpenDevRegKey.
+inline constexpr std::uint32_t kDIREG_DEV = 1;
+inline constexpr std::uint32_t kDIREG_DRV = 2;
 
 // Configuration manager results and flags.
 inline constexpr ConfigRet kCR_SUCCESS = 0x00;

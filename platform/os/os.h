@@ -272,6 +272,11 @@ class Os {
                                              std::uint32_t classInstallParamsSize) = 0;
   virtual bool SetupDiCallClassInstaller(FarProc fn, std::uint32_t installFunction, Hdevinfo set,
                                          const void* deviceInfoData) = 0;
+  // The device's registry key: DIREG_DRV its driver key, DIREG_DEV its hardware key. Answers
+  // INVALID_HANDLE_VALUE as the key when there is none; close a key with RegCloseKey.
+  virtual Hkey SetupDiOpenDevRegKey(FarProc fn, Hdevinfo set, const void* deviceInfoData,
+                                    std::uint32_t scope, std::uint32_t hwProfile,
+                                    std::uint32_t keyType, std::uint32_t samDesired) = 0;
   virtual ConfigRet CM_Get_Device_IDA(FarProc fn, DevInst devInst, char* buffer,
                                       std::uint32_t bufferLen, std::uint32_t flags) = 0;
   virtual ConfigRet CM_Get_Parent(FarProc fn, DevInst* parent, DevInst devInst,
