@@ -16,7 +16,8 @@
 namespace sim {
 namespace {
 
-constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk", "csmi", "irst", "files"};
+constexpr std::string_view kTopKeys[] = {"system", "libraries", "device", "disk",
+                                         "csmi",   "irst",      "files"};
 constexpr std::string_view kSystemKeys[] = {"winpe",          "winmgmt",   "winmgmt_start_queries",
                                             "wmi_disk_count", "wmi_error", "device_enum_error"};
 constexpr std::string_view kLibraryKeys[] = {"absent", "missing"};

@@ -238,10 +238,10 @@ bool SimPc::DeviceIoControl(os::Handle device, std::uint32_t ioControlCode, cons
   const SimDisk& d = *disk.disk;
   if (d.nvme && d.nvmeStack.inbox.value_or(d.busType == os::kBusTypeNvme) &&
       IsNvmeStackRequest(ioControlCode, request))
-    return CompleteDriverRequest(NvmeStackIoControl(*d.nvme, d.nvmeStack, ioControlCode, request,
-                                                    static_cast<std::uint8_t*>(outBuffer),
-                                                    outBufferSize),
-                                 bytesReturned);
+    return CompleteDriverRequest(
+        NvmeStackIoControl(*d.nvme, d.nvmeStack, ioControlCode, request,
+                           static_cast<std::uint8_t*>(outBuffer), outBufferSize),
+        bytesReturned);
   std::uint32_t returned = 0;
   const std::uint32_t error =
       DiskIoControl(*disk.disk, ioControlCode, request, static_cast<std::uint8_t*>(outBuffer),
