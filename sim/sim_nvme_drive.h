@@ -141,7 +141,7 @@ class SimNvmeDrive {
   std::vector<SimNvmeRecord> m_Records;
 };
 
-// A journal text for a command: "opcode 11 nsid 0 cdw10 000003FF cdw11 00000000".
+// A journal text for a command: "opcode 11 nsid 0 cdw10 000003FF cdw11 00000000", in hex.
 std::string NvmeCommandText(std::span<const std::uint8_t, 64> sqe);
 // "status 114".
 std::string NvmeStatusText(std::uint16_t status);

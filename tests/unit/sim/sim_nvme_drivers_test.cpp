@@ -238,6 +238,8 @@ TEST_F(NvmeDrivers, MiniportFirmwareUpdateActivatesAtTheRestart) {
   Bytes activate = MiniportActivate(2);
   ASSERT_EQ(Miniport(h, activate), 0u);
   EXPECT_EQ(ReturnCode(activate), 0x20u) << "power cycle required";
+  EXPECT_NE(pc.Journal().back().find("\"FIRMWARE\" function 3 slot 2 opcode 10"), std::string::npos)
+      << pc.Journal().back();
   EXPECT_EQ(Drive("SCSI\\DISK\\NVME").PendingSlot(), 2);
   EXPECT_EQ(fw::GetU32le(Drive("SCSI\\DISK\\NVME").Records().back().command, 40), 2u | 1u << 3)
       << "commit action 1: no activation without a reset";
