@@ -49,8 +49,10 @@ std::shared_ptr<SimNvmeDrive> Drive(const TomlReader& r, const toml::table& t) {
   }
   drive->SetActiveSlot(int(r.Integer(t, "active_slot", 1, slots).value_or(1)));
   drive->SetPendingSlot(int(r.Integer(t, "pending_slot", 0, slots).value_or(0)));
-  if (drive->RunningRevision().empty())
-    r.Fail(*t.get("active_slot"), "active_slot: a slot without a revision");
+  if (drive->RunningRevision().empty()) {
+    const toml::node* at = t.get("active_slot");
+    r.Fail(at ? *at : static_cast<const toml::node&>(t), "active_slot: a slot without a revision");
+  }
   drive->firmwareUpdates = r.Bool(t, "firmware_updates").value_or(true);
   for (const toml::table* f : r.Tables(t, "fault")) drive->faults.push_back(Fault(r, *f));
   return drive;

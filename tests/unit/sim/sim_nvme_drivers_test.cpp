@@ -409,6 +409,7 @@ TEST(NvmeMachine, DescriptionsRefuseWhatTheyDoNotKnow) {
       "[disk.nvme]\nfrmw = 0x04\nslots = ['A', 'B', 'C']",
       "[disk.nvme]\nactive_slot = 4",
       "[disk.nvme]\nslots = ['A', '', 'C']\nactive_slot = 2",
+      "[disk.nvme]\nslots = ['', 'B']",
       "[disk.nvme]\nslots = ['NINECHARS']",
       "[[disk.nvme.fault]]\nopcod = 1",
       "[[irst]]\ninstance_id = 'SCSI\\DISK\\1'",
