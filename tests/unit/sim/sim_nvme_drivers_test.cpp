@@ -309,6 +309,18 @@ TEST_F(NvmeDrivers, AFaultFailsTheRequestThatCarriesIt) {
   EXPECT_TRUE(Drive("SCSI\\DISK\\NVME").Records().empty()) << "the drive saw nothing";
   chunk = MiniportDownload(image, 0, 4096);
   EXPECT_EQ(Miniport(h, chunk), 0u);
+
+  // Power lost in the middle of the image: what was received is gone.
+  sim::SimNvmeFault loss;
+  loss.opcode = 0x10;
+  loss.powerLoss = true;
+  Drive("SCSI\\DISK\\NVME").faults.push_back(loss);
+  Bytes activate = MiniportActivate(2);
+  EXPECT_EQ(Miniport(h, activate), 1117u);
+  EXPECT_FALSE(Drive("SCSI\\DISK\\NVME").HasImage());
+  activate = MiniportActivate(2);
+  ASSERT_EQ(Miniport(h, activate), 0u);
+  EXPECT_EQ(ReturnCode(activate), 7u) << "nothing to activate in slot 2";
 }
 
 TEST_F(NvmeDrivers, IntelNvmCarriesAdminCommandsToThePath) {
@@ -426,7 +438,8 @@ TEST(NvmeMachine, DescriptionsRefuseWhatTheyDoNotKnow) {
                        "bus_type = 0x08\n[disk.nvme]\nmodel = 'M'\nfrmw = 0x07\n"
                        "slots = ['A1', 'B2']\nactive_slot = 2\npending_slot = 1\ninbox = true\n"
                        "upgrade_supported = false\n[[disk.nvme.fault]]\nopcode = 0x10\n"
-                       "status = 0x113\ntimes = -1\n[[irst]]\nport = 4\ndriver_version = '14.2'\n"
+                       "status = 0x113\ntimes = -1\npower_loss = true\n[[irst]]\nport = "
+                       "4\ndriver_version = '14.2'\n"
                        "pass_through_error = 1117\n",
                    "good");
   const sim::SimDisk& disk = *pc.devices.Find("SCSI\\DISK\\1")->disk;
@@ -439,6 +452,7 @@ TEST(NvmeMachine, DescriptionsRefuseWhatTheyDoNotKnow) {
   EXPECT_FALSE(disk.nvmeStack.upgradeSupported);
   ASSERT_EQ(disk.nvme->faults.size(), 1u);
   EXPECT_EQ(disk.nvme->faults[0].status, 0x113);
+  EXPECT_TRUE(disk.nvme->faults[0].powerLoss);
   EXPECT_EQ(pc.scsiPorts.at(4).irst->driverVersion, "14.2");
   EXPECT_EQ(pc.scsiPorts.at(4).irst->passThroughError, 1117u);
 }
