@@ -64,6 +64,8 @@ add_executable(travok_tests
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
   tests/unit/sim/sim_sata_drive_test.cpp
+  tests/unit/sim/sim_nvme_drive_test.cpp
+  tests/unit/sim/sim_nvme_drivers_test.cpp
   tests/unit/transport/ata_device_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp

@@ -12,8 +12,8 @@ constexpr std::string_view kNvmeKeys[] = {
     "slots", "active_slot",       "pending_slot", "firmware_updates",
     "inbox", "upgrade_supported", "query_error",  "miniport_error",
     "fault"};
-constexpr std::string_view kFaultKeys[] = {"opcode", "skip",          "times",
-                                           "status", "windows_error", "delay_ms"};
+constexpr std::string_view kFaultKeys[] = {"opcode",        "skip",   "times",   "power_loss",
+                                           "windows_error", "status", "delay_ms"};
 constexpr std::string_view kIrstKeys[] = {
     "port", "instance_id", "driver_version", "pass_through_error", "firmware_error", "open_error"};
 
@@ -27,6 +27,7 @@ SimNvmeFault Fault(const TomlReader& r, const toml::table& t) {
   if (auto v = r.Integer(t, "opcode", 0, 255)) f.opcode = std::uint8_t(*v);
   f.skip = int(r.Integer(t, "skip", 0, 1'000'000).value_or(0));
   f.times = int(r.Integer(t, "times", -1, 1'000'000).value_or(1));
+  f.powerLoss = r.Bool(t, "power_loss").value_or(false);
   f.windowsError = WindowsError(r, t, "windows_error");
   if (auto v = r.Integer(t, "status", 0, 0x7FF)) f.status = std::uint16_t(*v);
   f.delayUs = std::uint64_t(r.Integer(t, "delay_ms", 0, 86'400'000).value_or(0)) * 1000;
@@ -49,8 +50,10 @@ std::shared_ptr<SimNvmeDrive> Drive(const TomlReader& r, const toml::table& t) {
   }
   drive->SetActiveSlot(int(r.Integer(t, "active_slot", 1, slots).value_or(1)));
   drive->SetPendingSlot(int(r.Integer(t, "pending_slot", 0, slots).value_or(0)));
-  if (drive->RunningRevision().empty())
-    r.Fail(*t.get("active_slot"), "active_slot: a slot without a revision");
+  if (drive->RunningRevision().empty()) {
+    const toml::node* at = t.get("active_slot");
+    r.Fail(at ? *at : static_cast<const toml::node&>(t), "active_slot: a slot without a revision");
+  }
   drive->firmwareUpdates = r.Bool(t, "firmware_updates").value_or(true);
   for (const toml::table* f : r.Tables(t, "fault")) drive->faults.push_back(Fault(r, *f));
   return drive;

@@ -33,7 +33,7 @@ std::string Trimmed(const std::string& text) {
 
 std::string NvmeCommandText(std::span<const std::uint8_t, 64> sqe) {
   char text[96];
-  std::snprintf(text, sizeof text, "opcode %02X nsid %u cdw10 %08X cdw11 %08X", sqe[kOpcode],
+  std::snprintf(text, sizeof text, "opcode %02X nsid %X cdw10 %08X cdw11 %08X", sqe[kOpcode],
                 unsigned(fw::GetU32le(sqe, kNsid)), unsigned(fw::GetU32le(sqe, kCdw10)),
                 unsigned(fw::GetU32le(sqe, kCdw11)));
   return text;

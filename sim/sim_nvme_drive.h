@@ -66,7 +66,9 @@ struct SimNvmeFault {
   int skip = 0;
   int times = 1;
   // What happens, in this order of precedence:
-  std::uint32_t windowsError = 0;       // the driver request fails; the drive sees nothing
+  bool powerLoss = false;          // the drive loses power: it resets, and the request fails with
+                                   // windowsError, else ERROR_IO_DEVICE
+  std::uint32_t windowsError = 0;  // the driver request fails; the drive sees nothing
   std::optional<std::uint16_t> status;  // the drive completes with this status, doing nothing
   std::uint64_t delayUs = 0;            // the command takes this long (with any outcome)
 };
@@ -141,7 +143,7 @@ class SimNvmeDrive {
   std::vector<SimNvmeRecord> m_Records;
 };
 
-// A journal text for a command: "opcode 11 nsid 0 cdw10 000003FF cdw11 00000000".
+// A journal text for a command: "opcode 11 nsid 0 cdw10 000003FF cdw11 00000000", in hex.
 std::string NvmeCommandText(std::span<const std::uint8_t, 64> sqe);
 // "status 114".
 std::string NvmeStatusText(std::uint16_t status);

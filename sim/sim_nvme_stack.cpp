@@ -264,6 +264,12 @@ SimNvmeRun RunNvmeCommand(SimNvmeDrive& drive, const char* transport, const Nvme
   SimNvmeRun run;
   run.text = NvmeCommandText(sqe);
   const std::optional<SimNvmeFault> fault = drive.TakeFault(sqe[0]);
+  if (fault && fault->powerLoss) {
+    drive.Reset();
+    run.error = fault->windowsError ? fault->windowsError : os::kERROR_IO_DEVICE;
+    run.elapsedUs = fault->delayUs;
+    return run;
+  }
   if (fault && fault->windowsError) {
     run.error = fault->windowsError;
     run.elapsedUs = fault->delayUs;
