@@ -1,8 +1,11 @@
 #include "tools/travok-sim/identify.h"
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "discovery/dev_mgr.h"
+#include "platform/os/devices.h"
 #include "transport/ata_device.h"
 
 namespace travok_sim {
@@ -29,6 +32,36 @@ std::string Identity(transport::TAtaDevice& device) {
   return line;
 }
 
+// Model, revision and serial of IDENTIFY CONTROLLER data, blanks trimmed.
+std::string NvmeIdentity(const std::uint8_t* d) {
+  auto text = [d](std::size_t at, std::size_t width) {
+    std::string t(reinterpret_cast<const char*>(d) + at, width);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\0')) t.pop_back();
+    return t;
+  };
+  return "\"" + text(24, 40) + "\" " + text(64, 8) + " " + text(4, 20);
+}
+
+// An NVMe drive the way the scan reaches it: the inbox driver's storage query, or the Intel RST
+// pass-through on the controller's port. Empty for a disk that is neither.
+std::string NvmeDrive(transport::TAtaDevice& device, int index) {
+  const discovery::DiskEntry& disk = *device.DriveAt(index);
+  if (disk.busType == os::kBusTypeNvme)
+    return device.DoIdentifyDeviceNVMeStorageQuery(index)
+               ? "inbox NVMe  " + NvmeIdentity(device.GetResponseBuffer())
+               : "inbox NVMe  identify fails, error " + std::to_string(device.LastOsError());
+  if (disk.busType != os::kBusTypeRAID || !std::strstr(disk.instanceId, "&VEN_NVME&")) return "";
+  transport::NvmeCommand identify{};
+  identify[0] = 0x06;
+  identify[40] = 1;  // CNS 1, the controller
+  std::array<std::uint8_t, transport::kIrstResultSize> result{};
+  if (device.SelectPort(index, nullptr, disk.scsiAddress.PortNumber, transport::kKindNvme) &&
+      device.Send_IRST_NVME_PASS_THROUTH(disk.scsiAddress.PathId, identify, nullptr, 4096, false,
+                                         result.data(), 30, transport::kNvmeFromDevice))
+    return "Intel RST NVMe  " + NvmeIdentity(device.GetResponseBuffer());
+  return "Intel RST NVMe  identify fails, error " + std::to_string(device.LastOsError());
+}
+
 std::string Kind(int kind) {
   return std::to_string(kind) + " " + transport::TransportKindName(kind);
 }
@@ -42,6 +75,10 @@ std::string IdentifyDrives(sim::SimPc& pc) {
     transport::TAtaDevice device;
     for (int i = 0; i < device.DriveCount(); ++i) {
       out += "disk " + std::to_string(i) + "  " + device.DriveAt(i)->instanceId + "\n  ";
+      if (const std::string nvme = NvmeDrive(device, i); !nvme.empty()) {
+        out += nvme + "\n";
+        continue;
+      }
       if (!device.SelectPort(i, nullptr, -1, 0)) {
         out += "cannot be opened\n";
         continue;
