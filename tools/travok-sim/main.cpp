@@ -4,7 +4,7 @@
 //   travok-sim --release release.exe   a release made by travok-pack, of any build
 //   travok-sim --machine pc.toml       on the machine a description file gives
 //   travok-sim --list-disks            the disks the enumeration finds on the machine
-//   travok-sim --identify              each drive's transport and IDENTIFY DEVICE identity
+//   travok-sim --identify              each drive's path and IDENTIFY identity, ATA or NVMe
 //
 // A packed copy of travok-sim itself runs with the package it carries, as the product does.
 #include <CLI/CLI.hpp>
