@@ -48,13 +48,6 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
   return s;
 }
 
-SimIoOutcome Refuse(std::string journal, std::uint32_t error) {
-  SimIoOutcome o;
-  o.error = error;
-  o.journal = std::move(journal) + " -> error " + std::to_string(error);
-  return o;
-}
-
 std::string Signature(std::span<const std::uint8_t> in) {
   const char* s = reinterpret_cast<const char*>(&in[hdr::kSignature]);
   return std::string(s, std::find(s, s + 8, '\0'));

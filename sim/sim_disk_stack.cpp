@@ -172,13 +172,6 @@ struct Request {
   }
 };
 
-SimIoOutcome Refuse(std::string journal, std::uint32_t error) {
-  SimIoOutcome o;
-  o.error = error;
-  o.journal = std::move(journal) + " -> error " + std::to_string(error);
-  return o;
-}
-
 // Runs the command on the drive, with the fault that takes it, and the driver's time-out.
 struct Run {
   SimAtaResult result;

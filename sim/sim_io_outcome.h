@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace sim {
 
@@ -14,5 +15,14 @@ struct SimIoOutcome {
   std::uint64_t elapsedUs = 0;
   std::string journal;
 };
+
+// A request the driver fails with a Windows error; the journal entry says which.
+inline SimIoOutcome Refuse(std::string journal, std::uint32_t error, std::uint64_t elapsedUs = 0) {
+  SimIoOutcome o;
+  o.error = error;
+  o.elapsedUs = elapsedUs;
+  o.journal = std::move(journal) + " -> error " + std::to_string(error);
+  return o;
+}
 
 }  // namespace sim

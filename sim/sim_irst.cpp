@@ -36,14 +36,6 @@ constexpr std::size_t kDownloadOffset = 8, kDownloadSize = 16, kDownloadImage = 
 }  // namespace fwr
 constexpr std::uint32_t kERROR_DEV_NOT_EXIST = 55;
 
-SimIoOutcome Refuse(std::string journal, std::uint32_t error, std::uint64_t elapsedUs = 0) {
-  SimIoOutcome o;
-  o.error = error;
-  o.elapsedUs = elapsedUs;
-  o.journal = std::move(journal) + " -> error " + std::to_string(error);
-  return o;
-}
-
 std::string Signature(std::span<const std::uint8_t> in) {
   return std::string(reinterpret_cast<const char*>(&in[hdr::kSignature]), 8);
 }

@@ -1,4 +1,5 @@
 #include "sim/sim_nvme_drive.h"
+#include "sim/sim_fault.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -46,17 +47,8 @@ std::string NvmeStatusText(std::uint16_t status) {
 }
 
 std::optional<SimNvmeFault> SimNvmeDrive::TakeFault(std::uint8_t opcode) {
-  for (SimNvmeFault& f : faults) {
-    if (f.times == 0) continue;
-    if (f.opcode && *f.opcode != opcode) continue;
-    if (f.skip > 0) {
-      --f.skip;
-      continue;
-    }
-    if (f.times > 0) --f.times;
-    return f;
-  }
-  return std::nullopt;
+  return sim::TakeFault(faults,
+                        [&](const SimNvmeFault& f) { return !f.opcode || *f.opcode == opcode; });
 }
 
 NvmeCompletion SimNvmeDrive::AdminCommand(std::span<const std::uint8_t, 64> sqe,

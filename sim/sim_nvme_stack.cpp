@@ -44,14 +44,6 @@ constexpr std::size_t kActivateSize = 12, kActivateSlot = 8;  // STORAGE_FIRMWAR
 constexpr std::uint32_t kIOCTL_SCSI_MINIPORT_FIRMWARE = 0x001B0780;
 constexpr std::uint8_t kNoPendingSlot = 0xFF;
 
-SimIoOutcome Refuse(std::string journal, std::uint32_t error, std::uint64_t elapsedUs = 0) {
-  SimIoOutcome o;
-  o.error = error;
-  o.elapsedUs = elapsedUs;
-  o.journal = std::move(journal) + " -> error " + std::to_string(error);
-  return o;
-}
-
 NvmeSubmission Command(std::uint8_t opcode, std::uint32_t nsid, std::uint32_t cdw10,
                        std::uint32_t cdw11 = 0) {
   NvmeSubmission sqe = {};

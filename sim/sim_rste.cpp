@@ -1,4 +1,5 @@
 #include "sim/sim_rste.h"
+#include "sim/sim_fault.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -57,27 +58,12 @@ std::string Hex(std::uint32_t v, int digits) {
   return text;
 }
 
-SimIoOutcome Refuse(std::string journal, std::uint32_t error) {
-  SimIoOutcome o;
-  o.error = error;
-  o.journal = std::move(journal) + " -> error " + std::to_string(error);
-  return o;
-}
-
 std::optional<SimRsteFault> TakeFault(SimRsteController& c, RsteRequest request,
                                       std::uint32_t disk) {
-  for (SimRsteFault& f : c.faults) {
-    if (f.times == 0) continue;
-    if (f.request != RsteRequest::kAny && f.request != request) continue;
-    if (f.disk && (request != RsteRequest::kNvmePassThrough || *f.disk != disk)) continue;
-    if (f.skip > 0) {
-      --f.skip;
-      continue;
-    }
-    if (f.times > 0) --f.times;
-    return f;
-  }
-  return std::nullopt;
+  return sim::TakeFault(c.faults, [&](const SimRsteFault& f) {
+    if (f.request != RsteRequest::kAny && f.request != request) return false;
+    return !f.disk || (request == RsteRequest::kNvmePassThrough && *f.disk == disk);
+  });
 }
 
 const SimRsteDisk* FindDisk(const SimRsteController& c, std::uint32_t id) {

@@ -1,4 +1,5 @@
 #include "sim/sim_sata_drive.h"
+#include "sim/sim_fault.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,18 +95,10 @@ SimFault SimFault::CheckCondition(std::uint8_t command, SimSense sense) {
 }
 
 std::optional<SimFault> SimSataDrive::TakeFault(const AtaRegisters& registers) {
-  for (SimFault& f : faults) {
-    if (f.times == 0) continue;
-    if (f.command && *f.command != registers[ata::kCommand]) continue;
-    if (f.features && *f.features != registers[ata::kFeatures]) continue;
-    if (f.skip > 0) {
-      --f.skip;
-      continue;
-    }
-    if (f.times > 0) --f.times;
-    return f;
-  }
-  return std::nullopt;
+  return sim::TakeFault(faults, [&](const SimFault& f) {
+    return (!f.command || *f.command == registers[ata::kCommand]) &&
+           (!f.features || *f.features == registers[ata::kFeatures]);
+  });
 }
 
 SimAtaResult SimSataDrive::Execute(const SimAtaCommand& command, const SimFault* fault) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <vector>
 
 #include "discovery/dev_info.h"
@@ -226,6 +227,9 @@ struct ChunkCase {
   std::uint32_t size;
   bool use16KiB;
   std::size_t chunks;
+  friend void PrintTo(const ChunkCase& c, std::ostream* os) {
+    *os << c.size << " bytes in " << (c.use16KiB ? "16" : "4") << " KiB chunks";
+  }
 };
 
 class NvmeChunkTest : public NvmeTest, public ::testing::WithParamInterface<ChunkCase> {};
@@ -278,6 +282,7 @@ struct SlotCase {
   std::uint32_t requested;
   bool ok;
   int committedSlot;  // -1: nothing may be sent after the slot information
+  friend void PrintTo(const SlotCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class InboxSlotTest : public NvmeTest, public ::testing::WithParamInterface<SlotCase> {};
@@ -313,6 +318,9 @@ struct RstSlotCase {
   std::uint8_t frmw;
   std::uint32_t requested;
   int committedSlot;
+  friend void PrintTo(const RstSlotCase& c, std::ostream* os) {
+    *os << "FRMW " << int(c.frmw) << ", slot " << c.requested << " requested";
+  }
 };
 
 class RstSlotTest : public NvmeTest, public ::testing::WithParamInterface<RstSlotCase> {};
