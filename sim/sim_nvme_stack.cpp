@@ -28,8 +28,8 @@ constexpr std::size_t kHeaderLength = 0, kSignature = 4, kTimeout = 12, kControl
                       kReturnCode = 20, kLength = 24, kSize = 28;
 }
 namespace frb {  // FIRMWARE_REQUEST_BLOCK, after the header
-constexpr std::size_t kVersion = 28, kSize = 32, kFunction = 36, kFlags = 40, kDataOffset = 44,
-                      kDataLength = 48, kEnd = 52;
+constexpr std::size_t kVersion = 28, kSize = 32, kFunction = 36, kDataOffset = 44, kDataLength = 48,
+                      kEnd = 52;
 constexpr std::uint32_t kStructureVersion = 1, kStructureSize = 24;
 constexpr std::uint32_t kGetInfo = 1, kDownload = 2, kActivate = 3;
 }  // namespace frb

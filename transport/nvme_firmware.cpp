@@ -32,6 +32,20 @@ bool ActivationAccepted(std::uint32_t returnCode) {
   return returnCode == kFirmwareStatusSuccess || returnCode == kFirmwareStatusPowerCycleRequired;
 }
 
+// One request per chunk, each written by `fill` into the cleared block; the first that fails or
+// that the driver does not answer with ReturnCode 0 ends the download. Chunks already sent
+// stay sent.
+template <typename Fill>
+bool SendChunks(NvmeRequestBlock& block, os::Handle handle, std::uint32_t size, std::uint32_t chunk,
+                Fill fill) {
+  for (std::uint64_t offset = 0; offset < size; offset += chunk) {
+    block.Clear();
+    fill(offset);
+    if (!block.Send(handle) || ReturnCode(block.Bytes()) != 0) return false;
+  }
+  return true;
+}
+
 // Sends the activation block that `fill` writes, again at once when the call itself fails.
 template <typename Fill>
 bool Activate(NvmeRequestBlock& block, os::Handle handle, Fill fill) {
@@ -119,8 +133,7 @@ bool TAtaDevice::NvmeFirmwareUpgrade(const std::uint8_t* image, std::uint32_t si
   const std::optional<std::uint8_t> slot = ChooseInboxSlot(b.subspan(m::kData), requestedSlot);
   if (!slot) return false;
 
-  for (std::uint64_t offset = 0; offset < size; offset += chunk) {
-    block.Clear();
+  const bool sent = SendChunks(block, m_Handle, size, chunk, [&](std::uint64_t offset) {
     PutMiniportRequest(b, m::kFunctionDownload);
     const std::span<std::uint8_t> data = b.subspan(m::kData);
     fw::PutU32le(data, m::download::kVersion, m::download::kStructVersion);
@@ -128,20 +141,19 @@ bool TAtaDevice::NvmeFirmwareUpgrade(const std::uint8_t* image, std::uint32_t si
     fw::PutU64le(data, m::download::kOffset, offset);
     fw::PutU64le(data, m::download::kBufferSize, chunk);
     std::memcpy(&data[m::download::kImage], image + offset, chunk);
-    if (!block.Send(m_Handle)) {
-      m_LastOsError = os::Current().GetLastError();
-      return false;
-    }
-    if (ReturnCode(b) != 0) return false;
-  }
+  });
+  if (block.LastError()) m_LastOsError = block.LastError();
+  if (!sent) return false;
 
-  return Activate(block, m_Handle, [&](std::span<std::uint8_t> a) {
+  const bool activated = Activate(block, m_Handle, [&](std::span<std::uint8_t> a) {
     PutMiniportRequest(a, m::kFunctionActivate);
     const std::span<std::uint8_t> data = a.subspan(m::kData);
     fw::PutU32le(data, m::activate::kVersion, commitAction);
     fw::PutU32le(data, m::activate::kSize, m::activate::kStructSize);
     data[m::activate::kSlotToActivate] = *slot;
   });
+  if (block.LastError()) m_LastOsError = block.LastError();
+  return activated;
 }
 
 bool TAtaDevice::IrstNvmeFirmwareUpgrade(std::uint8_t pathId, std::uint8_t targetId,
@@ -170,8 +182,7 @@ bool TAtaDevice::IrstNvmeFirmwareUpgrade(std::uint8_t pathId, std::uint8_t targe
   else if (requestedSlot == 1 && (frmw & 1))
     slot = 2;
 
-  for (std::uint64_t offset = 0; offset < size; offset += chunk) {
-    block.Clear();
+  const bool sent = SendChunks(block, m_Handle, size, chunk, [&](std::uint64_t offset) {
     PutIrstRequest(b, 2, pathId, targetId, lun);
     const std::span<std::uint8_t> data = b.subspan(r::kData);
     fw::PutU32le(data, r::download::kVersion, r::download::kStructVersion);
@@ -180,20 +191,19 @@ bool TAtaDevice::IrstNvmeFirmwareUpgrade(std::uint8_t pathId, std::uint8_t targe
     fw::PutU64le(data, r::download::kBufferSize, chunk);
     data[r::download::kSlot] = r::download::kAnySlot;
     std::memcpy(&data[r::download::kImage], image + offset, chunk);
-    if (!block.Send(m_Handle)) {
-      m_LastOsError = os::Current().GetLastError();
-      return false;
-    }
-    if (ReturnCode(b) != 0) return false;
-  }
+  });
+  if (block.LastError()) m_LastOsError = block.LastError();
+  if (!sent) return false;
 
-  return Activate(block, m_Handle, [&](std::span<std::uint8_t> a) {
+  const bool activated = Activate(block, m_Handle, [&](std::span<std::uint8_t> a) {
     PutIrstRequest(a, 3, pathId, targetId, lun);
     const std::span<std::uint8_t> data = a.subspan(r::kData);
     fw::PutU32le(data, r::activate::kVersion, r::activate::kStructVersion);
     fw::PutU32le(data, r::activate::kSize, r::activate::kStructSize);
     data[r::activate::kSlot] = std::uint8_t(slot);
   });
+  if (block.LastError()) m_LastOsError = block.LastError();
+  return activated;
 }
 
 }  // namespace transport

@@ -27,9 +27,12 @@ void NvmeRequestBlock::Clear() {
 
 bool NvmeRequestBlock::Send(os::Handle handle) {
   std::uint32_t returned = 0;
-  return os::Current().DeviceIoControl(handle, os::kIOCTL_SCSI_MINIPORT, m_Bytes.get(),
-                                       std::uint32_t(m_Size), m_Bytes.get(), std::uint32_t(m_Size),
-                                       &returned);
+  os::Os& system = os::Current();
+  const bool ok =
+      system.DeviceIoControl(handle, os::kIOCTL_SCSI_MINIPORT, m_Bytes.get(), std::uint32_t(m_Size),
+                             m_Bytes.get(), std::uint32_t(m_Size), &returned);
+  if (!ok) m_LastError = system.GetLastError();
+  return ok;
 }
 
 bool TAtaDevice::Send_IRST_NVME_PASS_THROUTH(std::uint8_t pathId, const NvmeCommand& command,
@@ -54,7 +57,7 @@ bool TAtaDevice::Send_IRST_NVME_PASS_THROUTH(std::uint8_t pathId, const NvmeComm
     std::memcpy(&b[irst_nvm::kData], dataOut ? dataOut : m_RequestBuffer.get(), dataLength);
 
   const bool ok = block.Send(m_Handle);
-  if (!ok) m_LastOsError = os::Current().GetLastError();
+  if (!ok) m_LastOsError = block.LastError();
   // The completion entry is the caller's to read, also when the request failed.
   if (resultArea) std::memcpy(resultArea, b.data(), kIrstResultSize);
   if (ok && direction == kNvmeFromDevice && dataLength)

@@ -19,10 +19,13 @@ class NvmeRequestBlock {
   void Clear();
   // IOCTL_SCSI_MINIPORT with the block as input and output.
   bool Send(os::Handle handle);
+  // The Windows error of the last Send that failed; 0 while none has.
+  std::uint32_t LastError() const { return m_LastError; }
 
  private:
   std::unique_ptr<std::uint8_t[]> m_Bytes;
   std::size_t m_Size;
+  std::uint32_t m_LastError = 0;
 };
 
 }  // namespace transport

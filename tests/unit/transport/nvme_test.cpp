@@ -367,6 +367,7 @@ TEST_F(NvmeTest, ActivationIsRepeatedAtOnceWhenTheRequestFails) {
     // The slot information, two chunks and five activation requests at most.
     EXPECT_EQ(Count("DeviceIoControl"), 1 + 2 + 5);
     EXPECT_EQ(Received(0x10).size(), c.ok ? 1u : 0u);
+    EXPECT_EQ(d.LastOsError(), 1117u);
     EXPECT_LT(pc.NowMicroseconds() - before, 1'000'000u);  // no wait between the attempts
   }
 }
