@@ -409,4 +409,18 @@ TEST_F(NvmeTest, ADownloadChunkThatFailsEndsTheUpdateBeforeActivation) {
   EXPECT_TRUE(Received(0x10).empty());
 }
 
+// Without an image an activation would commit whatever the slot holds.
+TEST_F(NvmeTest, AnUpgradeWithoutAnImageSendsNothing) {
+  for (bool rst : {false, true}) {
+    SCOPED_TRACE(rst ? "RST" : "inbox");
+    transport::TAtaDevice& d = rst ? Rst() : Inbox();
+    const std::vector<std::uint8_t> image = Staged(8192);
+    EXPECT_FALSE(rst ? d.IrstNvmeFirmwareUpgrade(kRstPath, 0, 0, image.data(), 0, false, 2)
+                     : d.NvmeFirmwareUpgrade(image.data(), 0, false, 1, 2));
+    EXPECT_FALSE(rst ? d.IrstNvmeFirmwareUpgrade(kRstPath, 0, 0, nullptr, 8192, false, 2)
+                     : d.NvmeFirmwareUpgrade(nullptr, 8192, false, 1, 2));
+    EXPECT_EQ(Count("DeviceIoControl"), 0);
+  }
+}
+
 }  // namespace
