@@ -13,6 +13,7 @@
 #include "sim/machine_drives_toml.h"
 #include "sim/machine_nvme_toml.h"
 #include "sim/machine_rste_toml.h"
+#include "sim/toml_reader.h"
 
 namespace sim {
 namespace {
@@ -33,14 +34,14 @@ constexpr std::string_view kDiskKeys[] = {
 constexpr const char* kMiniNtKey = "SYSTEM\\CurrentControlSet\\Control\\MiniNT";
 constexpr const char* kClassKey = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
 
-class MachineReader {
+class MachineReader : public TomlReader {
  public:
-  MachineReader(SimPc& pc, std::string source) : m_Pc(pc), m_Source(std::move(source)) {}
+  MachineReader(SimPc& pc, const std::string& source) : TomlReader(source), m_Pc(pc) {}
 
   void Read(std::string_view text) {
     toml::table root;
     try {
-      root = toml::parse(text, m_Source);
+      root = toml::parse(text, Source());
     } catch (const toml::parse_error& e) {
       Fail(e.source(), std::string(e.description()));
     }
@@ -55,19 +56,13 @@ class MachineReader {
         for (const toml::node& entry : *list)
           ReadDevice(*entry.as_table(), std::string(kind) == "disk");
       }
-    ReadCsmiControllers(root, m_Pc, m_Source);
-    ReadIrstControllers(root, m_Pc, m_Source);
-    ReadRsteControllers(root, m_Pc, m_Source);
-    ReadFiles(root, m_Pc, m_Source);
+    ReadCsmiControllers(root, m_Pc, Source());
+    ReadIrstControllers(root, m_Pc, Source());
+    ReadRsteControllers(root, m_Pc, Source());
+    ReadFiles(root, m_Pc, Source());
   }
 
  private:
-  [[noreturn]] void Fail(const toml::source_region& where, const std::string& problem) const {
-    std::string at = m_Source;
-    if (where.begin.line) at += ":" + std::to_string(where.begin.line);
-    throw MachineError(at + ": " + problem);
-  }
-
   template <std::size_t N>
   void CheckKeys(const toml::table& t, const std::string_view (&allowed)[N],
                  std::span<const std::string_view> more) const {
@@ -84,48 +79,9 @@ class MachineReader {
     Fail(node.source(), what + ": expected a table");
   }
 
-  std::optional<std::string> String(const toml::table& t, std::string_view key) const {
-    const toml::node* n = t.get(key);
-    if (!n) return std::nullopt;
-    if (const auto* s = n->as_string()) return s->get();
-    Fail(n->source(), std::string(key) + ": expected a string");
-  }
-
-  std::optional<std::int64_t> Integer(const toml::table& t, std::string_view key, std::int64_t lo,
-                                      std::int64_t hi) const {
-    const toml::node* n = t.get(key);
-    if (!n) return std::nullopt;
-    const auto* i = n->as_integer();
-    if (!i || i->get() < lo || i->get() > hi)
-      Fail(n->source(), std::string(key) + ": expected a whole number " + std::to_string(lo) +
-                            ".." + std::to_string(hi));
-    return i->get();
-  }
-
   std::optional<std::uint32_t> Dword(const toml::table& t, std::string_view key) const {
     const auto v = Integer(t, key, 0, 0xFFFFFFFFll);
     return v ? std::optional(std::uint32_t(*v)) : std::nullopt;
-  }
-
-  std::optional<bool> Bool(const toml::table& t, std::string_view key) const {
-    const toml::node* n = t.get(key);
-    if (!n) return std::nullopt;
-    if (const auto* b = n->as_boolean()) return b->get();
-    Fail(n->source(), std::string(key) + ": expected true or false");
-  }
-
-  std::vector<std::string> Strings(const toml::table& t, std::string_view key) const {
-    std::vector<std::string> list;
-    const toml::node* n = t.get(key);
-    if (!n) return list;
-    const toml::array* a = n->as_array();
-    if (!a) Fail(n->source(), std::string(key) + ": expected a list of strings");
-    for (const toml::node& e : *a) {
-      const auto* s = e.as_string();
-      if (!s) Fail(e.source(), std::string(key) + ": expected a list of strings");
-      list.push_back(s->get());
-    }
-    return list;
   }
 
   void ReadSystem(const toml::table& t) {
@@ -211,8 +167,8 @@ class MachineReader {
     d.present = Bool(t, "present").value_or(true);
     if (isDisk) {
       d.disk = ReadDisk(t);
-      ReadDiskDrive(t, *d.disk, m_Source);
-      ReadDiskNvme(t, *d.disk, m_Source);
+      ReadDiskDrive(t, *d.disk, Source());
+      ReadDiskNvme(t, *d.disk, Source());
     }
     if (!d.driverKey.empty() && !d.driverVersion.empty())
       m_Pc.system.registry.SetString(kClassKey + d.driverKey, "DriverVersion", d.driverVersion);
@@ -249,7 +205,6 @@ class MachineReader {
   }
 
   SimPc& m_Pc;
-  std::string m_Source;
 };
 
 }  // namespace

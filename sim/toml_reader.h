@@ -21,10 +21,15 @@ class TomlReader {
  public:
   explicit TomlReader(const std::string& source) : m_Source(source) {}
 
-  [[noreturn]] void Fail(const toml::node& where, const std::string& problem) const {
+  const std::string& Source() const { return m_Source; }
+
+  [[noreturn]] void Fail(const toml::source_region& where, const std::string& problem) const {
     std::string at = m_Source;
-    if (where.source().begin.line) at += ":" + std::to_string(where.source().begin.line);
+    if (where.begin.line) at += ":" + std::to_string(where.begin.line);
     throw MachineError(at + ": " + problem);
+  }
+  [[noreturn]] void Fail(const toml::node& where, const std::string& problem) const {
+    Fail(where.source(), problem);
   }
 
   void Keys(const toml::table& t, std::span<const std::string_view> allowed) const {

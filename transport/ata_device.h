@@ -19,6 +19,7 @@
 #include "platform/osinfo.h"
 #include "transport/ata_types.h"
 #include "transport/csmi_phy_info.h"
+#include "transport/nvme_command.h"
 #include "transport/pass_through_layout.h"
 #include "transport/scsi_sense.h"
 
@@ -37,11 +38,6 @@ inline constexpr std::size_t kCsmiBufferSize = 1'048'576 + 168;
 // check.
 inline constexpr const char* kRtkMarkerFile = "c:\\rtk_k5.txt";
 
-// An NVMe submission queue entry as the caller fills it: command dwords 0 to 15.
-using NvmeCommand = std::array<std::uint8_t, 64>;
-// NVMe data directions.
-inline constexpr int kNvmeToDevice = 1;
-inline constexpr int kNvmeFromDevice = 2;
 // What Send_IRST_NVME_PASS_THROUTH gives back of its request: header, command, completion.
 inline constexpr std::size_t kIrstResultSize = 168;
 

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "framework/bytes.h"
-#include "platform/os/storage_requests.h"
 #include "transport/ata_device.h"
+#include "transport/miniport_request.h"
 #include "transport/nvme_layout.h"
 #include "transport/nvme_request_block.h"
 
@@ -111,12 +111,7 @@ bool TAtaDevice::DeviceGetFirmwareInfo(std::uint8_t* block, std::uint32_t blockS
   if (!block || blockSize < miniport_fw::kData) return false;
   const std::span<std::uint8_t> b(block, blockSize);
   PutMiniportRequest(b, miniport_fw::kFunctionGetInfo);
-  std::uint32_t returned = 0;
-  os::Os& system = os::Current();
-  const bool ok = system.DeviceIoControl(m_Handle, os::kIOCTL_SCSI_MINIPORT, block, blockSize,
-                                         block, blockSize, &returned);
-  if (!ok) m_LastOsError = system.GetLastError();
-  return ok;
+  return SendMiniportRequest(m_Handle, b, &m_LastOsError);
 }
 
 bool TAtaDevice::NvmeFirmwareUpgrade(const std::uint8_t* image, std::uint32_t size, bool use16KiB,
@@ -167,12 +162,10 @@ bool TAtaDevice::IrstNvmeFirmwareUpgrade(std::uint8_t pathId, std::uint8_t targe
   if (!block) return false;
   const std::span<std::uint8_t> b = block.Bytes();
 
-  NvmeCommand identify{};
-  identify[0] = kOpcodeIdentify;
-  fw::PutU32le(identify, kCdw10, kCnsController);
   std::array<std::uint8_t, kIrstResultSize> result{};
-  if (!Send_IRST_NVME_PASS_THROUTH(pathId, identify, nullptr, std::uint32_t(kIdentifySize), false,
-                                   result.data(), 30, kNvmeFromDevice))
+  if (!Send_IRST_NVME_PASS_THROUTH(pathId, NvmeIdentifyControllerCommand(), nullptr,
+                                   std::uint32_t(kIdentifySize), false, result.data(), 30,
+                                   kNvmeFromDevice))
     return false;
   const std::uint8_t frmw = m_ResponseBuffer[kIdentifyFrmw];
   const std::uint32_t slots = (frmw >> 1) & 7;

@@ -4,7 +4,7 @@
 // All but the storage query follow an SRB_IO_CONTROL header (srb_io_control.h) and travel
 // over IOCTL_SCSI_MINIPORT. None holds a pointer, so the offsets are the same in both widths.
 //
-// win32/transport_layout_checks.cpp proves the storage query against winioctl.h. mingw-w64
+// win32/nvme_layout_checks.cpp proves the storage query against winioctl.h. mingw-w64
 // declares neither FIRMWARE_REQUEST_BLOCK nor the STORAGE_FIRMWARE_* structures, nor anything
 // of Intel's; the checks assert the sizes and offsets Microsoft documents for the former.
 #pragma once
@@ -16,16 +16,13 @@
 
 namespace transport::nvme {
 
-inline constexpr std::size_t kCommandSize = 64;     // submission queue entry
 inline constexpr std::size_t kCompletionSize = 16;  // completion queue entry
 inline constexpr std::size_t kIdentifySize = 4096;
 
-// NVMe admin opcodes and the Identify CNS value the program sends.
-inline constexpr std::uint8_t kOpcodeGetLogPage = 0x02;
+// IDENTIFY and the CNS value the program sends.
 inline constexpr std::uint8_t kOpcodeIdentify = 0x06;
 inline constexpr std::uint32_t kCnsController = 1;
 inline constexpr std::size_t kCdw10 = 40;  // command dword 10 within the command
-inline constexpr std::size_t kNsid = 4;
 
 // IDENTIFY CONTROLLER: FRMW, bit 0 slot 1 read-only, bits 3:1 the number of slots.
 inline constexpr std::size_t kIdentifyFrmw = 260;

@@ -9,8 +9,8 @@
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
 #include "platform/os/devices.h"
-#include "platform/os/storage_requests.h"
 #include "transport/ata_device.h"
+#include "transport/miniport_request.h"
 #include "transport/nvme_layout.h"
 #include "transport/nvme_request_block.h"
 
@@ -26,13 +26,7 @@ void NvmeRequestBlock::Clear() {
 }
 
 bool NvmeRequestBlock::Send(os::Handle handle) {
-  std::uint32_t returned = 0;
-  os::Os& system = os::Current();
-  const bool ok =
-      system.DeviceIoControl(handle, os::kIOCTL_SCSI_MINIPORT, m_Bytes.get(), std::uint32_t(m_Size),
-                             m_Bytes.get(), std::uint32_t(m_Size), &returned);
-  if (!ok) m_LastError = system.GetLastError();
-  return ok;
+  return SendMiniportRequest(handle, Bytes(), &m_LastError);
 }
 
 bool TAtaDevice::Send_IRST_NVME_PASS_THROUTH(std::uint8_t pathId, const NvmeCommand& command,

@@ -7,25 +7,14 @@
 
 #include "framework/bytes.h"
 #include "framework/fixed_text.h"
-#include "platform/os/storage_requests.h"
 #include "transport/ata_device.h"
+#include "transport/miniport_request.h"
 
 namespace transport {
 namespace {
 
 namespace np = rste::nvme_pass_through;
 namespace de = rste::disk_entry;
-
-// One request: the block as input and output. Leaves the Windows error in *error on failure.
-bool SendRequest(os::Handle port, std::span<std::uint8_t> block, std::uint32_t* error = nullptr) {
-  os::Os& system = os::Current();
-  std::uint32_t returned = 0;
-  const bool ok = system.DeviceIoControl(port, os::kIOCTL_SCSI_MINIPORT, block.data(),
-                                         std::uint32_t(block.size()), block.data(),
-                                         std::uint32_t(block.size()), &returned);
-  if (!ok && error) *error = system.GetLastError();
-  return ok;
-}
 
 void PutHeader(std::span<std::uint8_t> block, std::uint32_t controlCode,
                std::uint32_t returnCode = 0) {
@@ -36,7 +25,7 @@ void PutHeader(std::span<std::uint8_t> block, std::uint32_t controlCode,
 bool Count(os::Handle port, std::uint32_t controlCode, std::uint32_t& count) {
   std::array<std::uint8_t, rste::count::kSize> block{};
   PutHeader(block, controlCode);
-  const bool ok = SendRequest(port, block);
+  const bool ok = SendMiniportRequest(port, block);
   count = ok ? fw::GetU32le(block, rste::count::kValue) : 0;
   return ok;
 }
@@ -59,7 +48,7 @@ bool DiskList(os::Handle port, std::uint32_t controlCode, std::uint32_t count, s
   std::vector<std::uint8_t> block(size, 0);
   PutHeader(block, controlCode);
   fill(std::span<std::uint8_t>(block), std::uint32_t(de::kSize * count));
-  const bool ok = SendRequest(port, block);
+  const bool ok = SendMiniportRequest(port, block);
   for (std::uint32_t i = 0; i < count; ++i)
     entries.push_back(
         Entry(std::span<const std::uint8_t>(block).subspan(first + i * de::kSize, de::kSize)));
@@ -86,7 +75,7 @@ bool raidInformationIoctl(os::Handle port, std::uint32_t& memberCount) {
   std::array<std::uint8_t, ri::kSize> block{};
   PutHeader(block, rste::kRaidInformation);
   fw::PutU32le(block, ri::kSelector, rste::kRaidSelector);
-  const bool ok = SendRequest(port, block);
+  const bool ok = SendMiniportRequest(port, block);
   memberCount = ok ? fw::GetU32le(block, ri::kMemberCount) : 0;
   return ok;
 }
@@ -115,13 +104,6 @@ bool PassThroughDiskInformationIoctl(os::Handle port, std::uint32_t count,
       disks);
 }
 
-std::array<std::uint8_t, 64> NvmeIdentifyControllerCommand() {
-  std::array<std::uint8_t, 64> command{};
-  command[0] = 0x06;             // Identify
-  fw::PutU32le(command, 40, 1);  // command dword 10: CNS 1, the controller
-  return command;
-}
-
 bool raidMemberIdentifyIoctl(os::Handle port, std::uint32_t rsteDiskId, NvmeIdentify& data) {
   std::vector<std::uint8_t> block(rste::kMemberIdentifySize, 0);
   PutHeader(block, rste::kNvmePassThrough, rsteDiskId);
@@ -133,7 +115,7 @@ bool raidMemberIdentifyIoctl(os::Handle port, std::uint32_t rsteDiskId, NvmeIden
   fw::PutU32le(block, np::kMetadataLength, 0);
   fw::PutU32le(block, np::kReturnBufferLength, std::uint32_t(block.size()));
   std::fill_n(block.begin() + np::kData, rste::kIdentifySize, rste::kIdentifyFill);
-  const bool ok = SendRequest(port, block);
+  const bool ok = SendMiniportRequest(port, block);
   std::copy_n(block.begin() + np::kData, rste::kIdentifySize, data.begin());
   return ok;
 }
@@ -171,7 +153,7 @@ bool TAtaDevice::nvmePassThroughIoctl(os::Handle controller, std::uint32_t rsteD
       std::copy_n(m_RequestBuffer.get(), padded, block.begin() + np::kData);
   }
   std::uint32_t error = 0;
-  const bool ok = SendRequest(controller, block, &error);
+  const bool ok = SendMiniportRequest(controller, block, &error);
   if (!ok) m_LastOsError = error;
   if (direction == kNvmeFromDevice)
     std::memcpy(m_ResponseBuffer.get(), block.data() + np::kData, padded);

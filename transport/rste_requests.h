@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/os/os.h"
+#include "transport/nvme_command.h"
 #include "transport/rste_layout.h"
 
 namespace transport {
@@ -51,9 +52,6 @@ bool PassThroughDiskInformationIoctl(os::Handle port, std::uint32_t count,
 // Identify Controller of a RAID member in the driver's own block of 4,252 bytes. `data` holds
 // the 4,096 bytes of the data area on return, its 55h fill where the driver wrote nothing.
 bool raidMemberIdentifyIoctl(os::Handle port, std::uint32_t rsteDiskId, NvmeIdentify& data);
-
-// Identify Controller (opcode 06h, CNS 1) as a submission queue entry.
-std::array<std::uint8_t, 64> NvmeIdentifyControllerCommand();
 
 struct RsteDisk {
   RsteDiskEntry entry;

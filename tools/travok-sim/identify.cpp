@@ -51,13 +51,11 @@ std::string NvmeDrive(transport::TAtaDevice& device, int index) {
                ? "inbox NVMe  " + NvmeIdentity(device.GetResponseBuffer())
                : "inbox NVMe  identify fails, error " + std::to_string(device.LastOsError());
   if (disk.busType != os::kBusTypeRAID || !std::strstr(disk.instanceId, "&VEN_NVME&")) return "";
-  transport::NvmeCommand identify{};
-  identify[0] = 0x06;
-  identify[40] = 1;  // CNS 1, the controller
   std::array<std::uint8_t, transport::kIrstResultSize> result{};
   if (device.SelectPort(index, nullptr, disk.scsiAddress.PortNumber, transport::kKindNvme) &&
-      device.Send_IRST_NVME_PASS_THROUTH(disk.scsiAddress.PathId, identify, nullptr, 4096, false,
-                                         result.data(), 30, transport::kNvmeFromDevice))
+      device.Send_IRST_NVME_PASS_THROUTH(disk.scsiAddress.PathId,
+                                         transport::NvmeIdentifyControllerCommand(), nullptr, 4096,
+                                         false, result.data(), 30, transport::kNvmeFromDevice))
     return "Intel RST NVMe  " + NvmeIdentity(device.GetResponseBuffer());
   return "Intel RST NVMe  identify fails, error " + std::to_string(device.LastOsError());
 }
