@@ -1,8 +1,10 @@
 # libFuzzer targets (clang) for everything that parses bytes from outside: the package block,
 # release files, manifests, command lines and version resources, and the sense data drivers
-# return.
-foreach(target package_block release_file manifest command_line scsi_sense)
-  add_executable(${target}_fuzz fuzz/${target}_fuzz.cpp)
-  target_link_libraries(${target}_fuzz PRIVATE travok_sim travok_packer)
-  target_link_options(${target}_fuzz PRIVATE -fsanitize=fuzzer)
+# return. A target is a file fuzz/<name>_fuzz.cpp; scripts/fuzz runs every one of them.
+file(GLOB TRAVOK_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+foreach(source ${TRAVOK_FUZZ_SOURCES})
+  get_filename_component(target ${source} NAME_WE)
+  add_executable(${target} ${source})
+  target_link_libraries(${target} PRIVATE travok_sim travok_packer)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
 endforeach()

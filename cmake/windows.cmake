@@ -39,3 +39,8 @@ target_link_options(platform_probe PRIVATE -static -static-libgcc -static-libstd
 add_executable(enumerate_probe tests/wine/enumerate_probe.cpp)
 target_link_libraries(enumerate_probe PRIVATE travok_win32)
 target_link_options(enumerate_probe PRIVATE -static -static-libgcc -static-libstdc++)
+
+# Two threads pumping their own messages at once through the seam.
+add_executable(message_probe tests/wine/message_probe.cpp)
+target_link_libraries(message_probe PRIVATE travok_win32)
+target_link_options(message_probe PRIVATE -static -static-libgcc -static-libstdc++)

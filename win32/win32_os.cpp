@@ -15,6 +15,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "win32/win32_wmi.h"
@@ -135,13 +136,16 @@ class WindowsSeam final : public os::Os {
                            const std::string& windowName, std::uint32_t style,
                            os::WindowProc proc) override {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    if (m_Classes.insert(className).second) {
-      WNDCLASSA wc = {};
-      wc.lpfnWndProc = ForwardingWndProc;
-      wc.hInstance = instance;
-      wc.lpszClassName = className.c_str();
-      wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-      ::RegisterClassA(&wc);
+    {
+      std::lock_guard<std::mutex> lock(m_ClassesLock);
+      if (m_Classes.insert(className).second) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ForwardingWndProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = className.c_str();
+        wc.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        ::RegisterClassA(&wc);
+      }
     }
     auto* parameter = new os::WindowProc(std::move(proc));
     HWND hwnd =
@@ -195,14 +199,14 @@ class WindowsSeam final : public os::Os {
     MSG m;
     if (!::PeekMessageA(&m, nullptr, 0, 0, removeMsg)) return false;
     *msg = {W(m.hwnd), m.message, m.wParam, m.lParam};
-    m_Last = m;
+    tLastMessage = m;
     return true;
   }
   int GetMessageA(os::Msg* msg) override {
     MSG m;
     const int result = ::GetMessageA(&m, nullptr, 0, 0);
     *msg = {W(m.hwnd), m.message, m.wParam, m.lParam};
-    m_Last = m;
+    tLastMessage = m;
     return result;
   }
   // The message the core got last, with the time and position the core does not carry.
@@ -558,15 +562,22 @@ class WindowsSeam final : public os::Os {
 
  private:
   const MSG* Full(const os::Msg& msg) {
-    if (W(m_Last.hwnd) != msg.hwnd || m_Last.message != msg.message ||
-        m_Last.wParam != msg.wParam || m_Last.lParam != msg.lParam)
-      m_Last = MSG{H(msg.hwnd), msg.message, msg.wParam, msg.lParam, 0, {0, 0}};
-    return &m_Last;
+    MSG& last = tLastMessage;
+    if (W(last.hwnd) != msg.hwnd || last.message != msg.message || last.wParam != msg.wParam ||
+        last.lParam != msg.lParam)
+      last = MSG{H(msg.hwnd), msg.message, msg.wParam, msg.lParam, 0, {0, 0}};
+    return &last;
   }
 
+  // Every thread that pumps messages has its own last message: the flash worker waits, and so
+  // pumps, while the main thread does.
+  static thread_local MSG tLastMessage;
+
+  std::mutex m_ClassesLock;  // windows may be made on any thread
   std::set<std::string> m_Classes;
-  MSG m_Last = {};
 };
+
+thread_local MSG WindowsSeam::tLastMessage = {};
 
 }  // namespace
 

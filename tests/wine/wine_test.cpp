@@ -79,6 +79,15 @@ class Wine : public ::testing::Test {
     std::ofstream(ready) << "ok\n";
   }
 
+  void SetUp() override {
+    for (const char* program : {"travok.exe", "answer_box.exe", "platform_probe.exe",
+                                "version_probe.exe", "enumerate_probe.exe", "message_probe.exe"})
+      ASSERT_TRUE(fs::exists(kWin64Dir / program))
+          << (kWin64Dir / program).string()
+          << " is missing: build the win64 preset first (cmake --preset win64 && cmake --build "
+             "--preset win64)";
+  }
+
   // Runs a copy of the program named `name` (its application title) with `arguments`.
   int Run(const std::vector<std::uint8_t>& exe, const std::string& name,
           const std::string& arguments) {
@@ -183,6 +192,14 @@ TEST_F(Wine, AWaitEndsOnTimeHandlesTimersWithoutBusyingAProcessorAndTheVersionCo
       << "Wine reports " << major << "." << minor << "; the probe printed " << probe.output;
 }
 
+// The flash worker pumps messages while it waits on its own thread, and so does the main thread:
+// each must dispatch the message it took from its own queue.
+TEST_F(Wine, TwoThreadsPumpingAtOnceEachDispatchOnlyTheirOwnMessages) {
+  const Outcome probe =
+      Shell(Env() + kWine + " '" + (kWin64Dir / "message_probe.exe").string() + "' 2>/dev/null");
+  EXPECT_EQ(probe.exitCode, 0) << probe.output;
+}
+
 // Wine can play another Windows for one program; these are the two behind the 6.2 layer.
 TEST_F(Wine, TheCompatibilityLayerHidesWindows81ButNotWindows10) {
   struct Case {
@@ -238,6 +255,9 @@ std::vector<Section> Sections(const std::vector<std::uint8_t>& pe) {
 
 TEST(Product, IsA32BitAdministratorProgramWithItsPackageInInitialisedData) {
   const fs::path exe = kWin32Dir / "travok.exe";
+  ASSERT_TRUE(fs::exists(exe)) << exe.string()
+                               << " is missing: build the win32 preset first (cmake --preset "
+                                  "win32 && cmake --build --preset win32)";
   const Outcome file = Shell("file -b '" + exe.string() + "'");
   EXPECT_NE(file.output.find("PE32 executable"), std::string::npos) << file.output;
   EXPECT_NE(file.output.find("Intel 80386"), std::string::npos) << file.output;
