@@ -86,21 +86,29 @@ void PutIrstRequest(std::span<std::uint8_t> b, std::uint32_t function, std::uint
   fw::PutU32le(b, r::kDataLength, std::uint32_t(b.size() - r::kData));
 }
 
-// The inbox slot choice: the requested slot when the drive has that many, else its first
-// writable slot; none when it cannot be upgraded.
+// The inbox slot choice: the requested slot when the drive has that many and may write it, else
+// its first writable slot; none when it cannot be upgraded. Slot 0 leaves the choice to the
+// controller. A read-only slot (the factory image in slot 1) refuses only the commit, after the
+// whole image has gone over, so it is passed over here; the driver lists the slots in ascending
+// order, so the first writable entry is also the lowest writable slot.
 std::optional<std::uint8_t> ChooseInboxSlot(std::span<const std::uint8_t> info,
                                             std::uint32_t requestedSlot) {
   namespace i = miniport_fw::info;
   if (!info[i::kUpgradeSupport]) return std::nullopt;
   const std::uint32_t count = info[i::kSlotCount];
-  if (count >= requestedSlot) return std::uint8_t(requestedSlot);
   // Only the entries the driver could return within the block.
   const std::size_t entries =
       std::min<std::size_t>(count, (info.size() - i::kSlots) / i::kSlotSize);
-  for (std::size_t e = 0; e < entries; ++e) {
-    const std::span<const std::uint8_t> slot = info.subspan(i::kSlots + e * i::kSlotSize);
-    if (!slot[i::kSlotReadOnly]) return slot[i::kSlotNumber];
-  }
+  const auto entry = [&](std::size_t e) { return info.subspan(i::kSlots + e * i::kSlotSize); };
+  const auto readOnly = [&](std::uint32_t slotNumber) {
+    for (std::size_t e = 0; e < entries; ++e)
+      if (entry(e)[i::kSlotNumber] == slotNumber) return entry(e)[i::kSlotReadOnly] != 0;
+    return false;
+  };
+  if (count >= requestedSlot && (requestedSlot == 0 || !readOnly(requestedSlot)))
+    return std::uint8_t(requestedSlot);
+  for (std::size_t e = 0; e < entries; ++e)
+    if (!entry(e)[i::kSlotReadOnly]) return entry(e)[i::kSlotNumber];
   return std::nullopt;
 }
 
@@ -170,10 +178,17 @@ bool TAtaDevice::IrstNvmeFirmwareUpgrade(std::uint8_t pathId, std::uint8_t targe
   const std::uint8_t frmw = m_ResponseBuffer[kIdentifyFrmw];
   const std::uint32_t slots = (frmw >> 1) & 7;
   std::uint32_t slot = requestedSlot;
-  if (slots < requestedSlot)
+  if (slots < requestedSlot) {
     slot = 1;
-  else if (requestedSlot == 1 && (frmw & 1))
+    // Only slot 1 can be read-only, so slot 2 is the lowest writable one when the drive has it.
+    // A read-only slot refuses the commit only after the whole image has gone over.
+    if (frmw & 1) {
+      if (slots < 2) return false;
+      slot = 2;
+    }
+  } else if (requestedSlot == 1 && (frmw & 1)) {
     slot = 2;
+  }
 
   const bool sent = SendChunks(block, m_Handle, size, chunk, [&](std::uint64_t offset) {
     PutIrstRequest(b, 2, pathId, targetId, lun);

@@ -295,6 +295,7 @@ TEST_P(InboxSlotTest, ChoosesTheSlotBeforeAnyChunk) {
   if (c.committedSlot < 0) {
     EXPECT_TRUE(Received(0x11).empty());
     EXPECT_TRUE(Received(0x10).empty());
+    EXPECT_EQ(Count("DeviceIoControl"), 1);  // the slot information only
     return;
   }
   const auto commits = Received(0x10);
@@ -311,13 +312,20 @@ INSTANTIATE_TEST_SUITE_P(
                  3, true, 1},
         SlotCase{"EveryWritableSlotMissingSendsNothing", "frmw = 0x03\nslots = [\"NV3R1000\"]", "",
                  3, false, -1},
+        SlotCase{"ReadOnlyRequestedSlotTakesTheLowestWritable", "frmw = 0x07", "", 1, true, 2},
+        SlotCase{"ReadOnlyRequestedSlotOnTwoSlotsTakesTheOther",
+                 "frmw = 0x05\nslots = [\"NV3R1000\", \"\"]", "", 1, true, 2},
+        SlotCase{"WritableSlotBesideAReadOnlyOneIsKept", "frmw = 0x07", "", 3, true, 3},
+        SlotCase{"RequestedSlotZeroStaysZeroBesideAReadOnlySlot", "frmw = 0x07", "", 0, true, 0},
+        SlotCase{"ReadOnlyRequestedSlotAloneSendsNothing", "frmw = 0x03\nslots = [\"NV3R1000\"]",
+                 "", 1, false, -1},
         SlotCase{"UpgradeNotSupportedSendsNothing", "upgrade_supported = false", "", 2, false, -1}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct RstSlotCase {
   std::uint8_t frmw;
   std::uint32_t requested;
-  int committedSlot;
+  int committedSlot;  // -1: nothing may be sent after IDENTIFY
   friend void PrintTo(const RstSlotCase& c, std::ostream* os) {
     *os << "FRMW " << int(c.frmw) << ", slot " << c.requested << " requested";
   }
@@ -326,7 +334,9 @@ struct RstSlotCase {
 class RstSlotTest : public NvmeTest, public ::testing::WithParamInterface<RstSlotCase> {};
 
 // The RST path reads FRMW from IDENTIFY first. A one-slot drive with slot 1 read-only is sent
-// slot 2, which it does not have; it refuses that, and the refusal is a failure.
+// slot 2 when slot 1 is asked for, which it does not have; it refuses that, and the refusal is a
+// failure. A request beyond the slot count falls back to slot 1, or to slot 2 when slot 1 is
+// read-only, and to nothing when the drive has no other.
 TEST_P(RstSlotTest, TakesTheSlotFromFrmw) {
   const RstSlotCase c = GetParam();
   const int slots = std::max(1, (c.frmw >> 1) & 7);
@@ -336,18 +346,27 @@ TEST_P(RstSlotTest, TakesTheSlotFromFrmw) {
       Rst("15.2.0.1020", "frmw = " + std::to_string(c.frmw) + "\nslots = [" + revisions + "]");
   const std::vector<std::uint8_t> image = Staged(8192);
   const bool ok = d.IrstNvmeFirmwareUpgrade(kRstPath, 0, 0, image.data(), 8192, false, c.requested);
+  // IDENTIFY comes before the first chunk.
+  EXPECT_EQ(Received(0x06).size(), 1u);
+  EXPECT_EQ(Drive().Records().front().command[0], 0x06);
+  if (c.committedSlot < 0) {
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(Received(0x11).empty());
+    EXPECT_TRUE(Received(0x10).empty());
+    EXPECT_EQ(Count("DeviceIoControl"), 1);  // IDENTIFY only
+    return;
+  }
   const auto commits = Received(0x10);
   ASSERT_EQ(commits.size(), 1u);
   EXPECT_EQ(int(Cdw(commits[0], 10) & 7), c.committedSlot);
   EXPECT_EQ(ok, c.committedSlot <= slots);
-  // IDENTIFY comes before the first chunk.
-  EXPECT_EQ(Received(0x06).size(), 1u);
-  EXPECT_EQ(Drive().Records().front().command[0], 0x06);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RstSlotTest,
                          ::testing::Values(RstSlotCase{0x03, 1, 2}, RstSlotCase{0x06, 4, 1},
-                                           RstSlotCase{0x07, 1, 2}, RstSlotCase{0x06, 3, 3}));
+                                           RstSlotCase{0x07, 1, 2}, RstSlotCase{0x06, 3, 3},
+                                           RstSlotCase{0x07, 4, 2}, RstSlotCase{0x05, 3, 2},
+                                           RstSlotCase{0x07, 3, 3}, RstSlotCase{0x03, 2, -1}));
 
 // ---- Activation ----
 
