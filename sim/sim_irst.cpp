@@ -8,15 +8,12 @@
 #include "framework/bytes.h"
 #include "platform/os/os.h"
 #include "platform/os/storage_requests.h"
+#include "sim/sim_miniport_header.h"
 #include "sim/sim_nvme_stack.h"
 
 namespace sim {
 namespace {
 
-namespace hdr {  // SRB_IO_CONTROL
-constexpr std::size_t kHeaderLength = 0, kSignature = 4, kTimeout = 12, kControlCode = 16,
-                      kReturnCode = 20, kLength = 24, kSize = 28;
-}
 namespace pt {  // the "IntelNvm" pass-through block
 constexpr std::size_t kVersion = 28, kPath = 29, kTarget = 30, kLun = 31, kCommand = 32,
                       kIoCommandSet = 96, kDw0 = 100, kDw1 = 104, kSqHead = 108, kSqId = 110,
@@ -26,19 +23,18 @@ constexpr std::uint32_t kControlCode = 0xF0002808;
 }  // namespace pt
 namespace fwr {  // the "IntelFw " firmware block
 constexpr std::size_t kVersion = 28, kPath = 29, kTarget = 30, kLun = 31, kRequestVersion = 32,
-                      kRequestSize = 36, kFunction = 40, kDataOffset = 48, kDataLength = 52,
-                      kData = 56;
+                      kRequestSize = 36, kFunction = 40, kFlags = 44, kDataOffset = 48,
+                      kDataLength = 52, kData = 56;
 constexpr std::uint32_t kControlCode = 0xF0000040;
 constexpr std::uint32_t kDownload = 2, kActivate = 3;
+constexpr std::uint32_t kFlagController = 1;
 // Within the function data.
-constexpr std::size_t kDownloadOffset = 8, kDownloadSize = 16, kDownloadImage = 32,
-                      kActivateSize = 12, kActivateSlot = 8;
+constexpr std::size_t kDownloadOffset = 8, kDownloadSize = 16, kDownloadSlot = 24,
+                      kDownloadImage = 32, kActivateSize = 12, kActivateSlot = 8;
+// A download carries no slot in NVMe (the commit names it): the driver takes only "any".
+constexpr std::uint8_t kAnySlot = 0xFF;
 }  // namespace fwr
 constexpr std::uint32_t kERROR_DEV_NOT_EXIST = 55;
-
-std::string Signature(std::span<const std::uint8_t> in) {
-  return std::string(reinterpret_cast<const char*>(&in[hdr::kSignature]), 8);
-}
 
 // The NVMe drive of an attached disk on the port at path, target and LUN.
 SimNvmeDrive* Target(const SimIrstController& c, const SimDeviceTree& devices, std::uint8_t path,
@@ -62,14 +58,14 @@ SimIoOutcome Answer(std::vector<std::uint8_t>& b, std::string journal, std::uint
 }
 
 // "IntelNvm": one NVMe command, its completion entry written back into the block. The data
-// direction is the command's own (opcode bits 1:0), as the NVMe driver reads it.
+// direction is the command's own (opcode bits 1:0), as the NVMe driver reads it. The block and
+// its data lie within the bytes the header's Length hands over.
 SimIoOutcome PassThrough(const SimIrstController& c, const SimDeviceTree& devices,
-                         std::span<const std::uint8_t> in, std::uint8_t* out,
-                         std::uint32_t outSize) {
+                         const SimMiniportHeader& h, std::span<const std::uint8_t> in,
+                         std::uint8_t* out, std::uint32_t outSize) {
   std::string journal = "IOCTL_SCSI_MINIPORT \"IntelNvm\"";
   if (in.size() < pt::kData || outSize < pt::kData)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  const std::size_t room = std::max<std::size_t>(in.size(), outSize);
   const std::uint32_t offset = fw::GetU32le(in, pt::kDataOffset);
   const std::uint32_t length = fw::GetU32le(in, pt::kDataLength);
   NvmeSubmission sqe;
@@ -77,12 +73,10 @@ SimIoOutcome PassThrough(const SimIrstController& c, const SimDeviceTree& device
   const int direction = sqe[0] & 3;  // 1 to the drive, 2 from it
   journal += " path " + std::to_string(in[pt::kPath]) + " " + NvmeCommandText(sqe) + " length " +
              std::to_string(length);
-  if (fw::GetU32le(in, hdr::kControlCode) != pt::kControlCode)
-    return Refuse(journal, os::kERROR_INVALID_FUNCTION);
-  const std::size_t limit = direction == 2 ? outSize : in.size();
-  if (fw::GetU32le(in, hdr::kHeaderLength) != hdr::kSize ||
-      fw::GetU32le(in, hdr::kLength) > room - hdr::kSize || in[pt::kVersion] != 1 ||
-      offset < pt::kData || direction == 3 ||
+  if (h.error) return Refuse(journal, h.error);
+  if (h.controlCode != pt::kControlCode) return Refuse(journal, os::kERROR_INVALID_FUNCTION);
+  const std::size_t limit = std::min(h.End(), direction == 2 ? std::size_t(outSize) : in.size());
+  if (h.End() < pt::kData || in[pt::kVersion] != 1 || offset < pt::kData || direction == 3 ||
       (length && direction && (offset > limit || length > limit - offset)))
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   const std::string version = IrstDriverVersion(c, devices);
@@ -92,8 +86,7 @@ SimIoOutcome PassThrough(const SimIrstController& c, const SimDeviceTree& device
   SimNvmeDrive* drive = Target(c, devices, in[pt::kPath], in[pt::kTarget], in[pt::kLun]);
   if (!drive) return Refuse(journal, kERROR_DEV_NOT_EXIST);
 
-  std::vector<std::uint8_t> b(in.begin(), in.end());
-  b.resize(room, 0);
+  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
   SimNvmeRun run;
   if (in[pt::kIoCommandSet]) {  // no I/O queue command is modelled
     run.completion.status = nvme::kInvalidOpcode;
@@ -102,7 +95,7 @@ SimIoOutcome PassThrough(const SimIrstController& c, const SimDeviceTree& device
     std::vector<std::uint8_t> data(direction == 2 ? length : 0, 0);
     const auto sent = direction == 1 ? std::span<const std::uint8_t>(b).subspan(offset, length)
                                      : std::span<const std::uint8_t>();
-    run = RunNvmeCommand(*drive, "IntelNvm", sqe, sent, data, fw::GetU32le(in, hdr::kTimeout));
+    run = RunNvmeCommand(*drive, "IntelNvm", sqe, sent, data, h.timeout);
     std::copy(data.begin(), data.end(), b.begin() + offset);
   }
   journal += " " + run.text;
@@ -114,59 +107,65 @@ SimIoOutcome PassThrough(const SimIrstController& c, const SimDeviceTree& device
   fw::PutU16le(b, pt::kSqId, 0);
   fw::PutU16le(b, pt::kCommandId, fw::GetU16le(sqe, 2));
   fw::PutU16le(b, pt::kStatus, std::uint16_t(1 | (status & 0xFF) << 1 | ((status >> 8) & 7) << 9));
-  fw::PutU32le(b, hdr::kReturnCode, 0);
+  fw::PutU32le(b, srb::kReturnCode, 0);
   return Answer(b, journal, run.elapsedUs, out, outSize);
+}
+
+// Whether the "IntelFw " request block is one the driver takes, its function data inside the
+// bytes the header hands over. The flags say the request is the controller's, as
+// FIRMWARE_REQUEST_FLAG_CONTROLLER does in the Windows interface.
+bool FirmwareBlockValid(std::span<const std::uint8_t> b, std::size_t end) {
+  if (end < fwr::kData) return false;
+  const std::uint32_t offset = fw::GetU32le(b, fwr::kDataOffset);
+  const std::uint32_t length = fw::GetU32le(b, fwr::kDataLength);
+  return b[fwr::kVersion] == 1 && fw::GetU32le(b, fwr::kRequestVersion) == 1 &&
+         fw::GetU32le(b, fwr::kRequestSize) == 24 &&
+         (fw::GetU32le(b, fwr::kFlags) & fwr::kFlagController) && offset >= fwr::kData &&
+         offset <= end && length <= end - offset;
 }
 
 // "IntelFw ": download and activation, answered in the miniport firmware interface's
 // ReturnCode values.
 SimIoOutcome Firmware(const SimIrstController& c, const SimDeviceTree& devices,
-                      std::span<const std::uint8_t> in, std::uint8_t* out, std::uint32_t outSize) {
+                      const SimMiniportHeader& h, std::span<const std::uint8_t> in,
+                      std::uint8_t* out, std::uint32_t outSize) {
   std::string journal = "IOCTL_SCSI_MINIPORT \"IntelFw \"";
-  if (in.size() < fwr::kData || outSize < hdr::kSize)
+  if (in.size() < fwr::kData || outSize < srb::kSize)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  const std::size_t room = std::max<std::size_t>(in.size(), outSize);
   const std::uint32_t function = fw::GetU32le(in, fwr::kFunction);
-  const std::uint32_t offset = fw::GetU32le(in, fwr::kDataOffset);
-  const std::uint32_t length = fw::GetU32le(in, fwr::kDataLength);
   journal += " path " + std::to_string(in[fwr::kPath]) + " target " +
              std::to_string(in[fwr::kTarget]) + " lun " + std::to_string(in[fwr::kLun]) +
              " function " + std::to_string(function);
-  if (fw::GetU32le(in, hdr::kControlCode) != fwr::kControlCode)
-    return Refuse(journal, os::kERROR_INVALID_FUNCTION);
-  if (fw::GetU32le(in, hdr::kHeaderLength) != hdr::kSize ||
-      fw::GetU32le(in, hdr::kLength) > room - hdr::kSize)
-    return Refuse(journal, os::kERROR_INVALID_PARAMETER);
+  if (h.error) return Refuse(journal, h.error);
+  if (h.controlCode != fwr::kControlCode) return Refuse(journal, os::kERROR_INVALID_FUNCTION);
   if (c.firmwareError) return Refuse(journal, c.firmwareError);
   SimNvmeDrive* drive = Target(c, devices, in[fwr::kPath], in[fwr::kTarget], in[fwr::kLun]);
   if (!drive) return Refuse(journal, kERROR_DEV_NOT_EXIST);
 
-  std::vector<std::uint8_t> b(in.begin(), in.end());
-  b.resize(room, 0);
-  const std::uint32_t timeout = fw::GetU32le(in, hdr::kTimeout);
+  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
   SimFirmwareStep step;
   step.returnCode = firmware_status::kInvalidParameter;
-  const bool bBlock = in[fwr::kVersion] == 1 && fw::GetU32le(in, fwr::kRequestVersion) == 1 &&
-                      fw::GetU32le(in, fwr::kRequestSize) == 24 && offset >= fwr::kData &&
-                      offset <= in.size() && length <= in.size() - offset;
-  const auto d = bBlock ? std::span<const std::uint8_t>(b).subspan(offset, length)
+  const bool bBlock = FirmwareBlockValid(b, std::min(h.End(), in.size()));
+  const auto d = bBlock ? std::span<const std::uint8_t>(b).subspan(
+                              fw::GetU32le(b, fwr::kDataOffset), fw::GetU32le(b, fwr::kDataLength))
                         : std::span<const std::uint8_t>();
   if (bBlock && function == fwr::kDownload && d.size() >= fwr::kDownloadImage &&
       fw::GetU32le(d, 0) == 2 && fw::GetU32le(d, 4) == fwr::kDownloadImage) {
     const std::uint64_t at = fw::GetU64le(d, fwr::kDownloadOffset);
     const std::uint64_t size = fw::GetU64le(d, fwr::kDownloadSize);
-    journal += " offset " + std::to_string(at) + " size " + std::to_string(size);
-    if (size <= d.size() - fwr::kDownloadImage)
+    journal += " offset " + std::to_string(at) + " size " + std::to_string(size) + " slot " +
+               std::to_string(d[fwr::kDownloadSlot]);
+    if (size <= d.size() - fwr::kDownloadImage && d[fwr::kDownloadSlot] == fwr::kAnySlot)
       step = FirmwareDownload(*drive, "IntelFw", at,
-                              d.subspan(fwr::kDownloadImage, std::size_t(size)), timeout);
+                              d.subspan(fwr::kDownloadImage, std::size_t(size)), h.timeout);
   } else if (bBlock && function == fwr::kActivate && d.size() >= fwr::kActivateSize &&
              fw::GetU32le(d, 0) == 1 && fw::GetU32le(d, 4) == fwr::kActivateSize) {
     journal += " slot " + std::to_string(d[fwr::kActivateSlot]);
-    step = FirmwareActivate(*drive, "IntelFw", d[fwr::kActivateSlot], timeout);
+    step = FirmwareActivate(*drive, "IntelFw", d[fwr::kActivateSlot], h.timeout);
   }
   if (!step.run.text.empty()) journal += " " + step.run.text;
   if (step.run.error) return Refuse(journal, step.run.error, step.run.elapsedUs);
-  fw::PutU32le(b, hdr::kReturnCode, step.returnCode);
+  fw::PutU32le(b, srb::kReturnCode, step.returnCode);
   if (step.returnCode) journal += " -> return code " + std::to_string(step.returnCode);
   return Answer(b, journal, step.run.elapsedUs, out, outSize);
 }
@@ -196,9 +195,8 @@ std::string IrstDriverVersion(const SimIrstController& c, const SimDeviceTree& d
 }
 
 bool IsIrstRequest(std::span<const std::uint8_t> in) {
-  if (in.size() < hdr::kSize) return false;
-  const std::string signature = Signature(in);
-  return signature == "IntelNvm" || signature == "IntelFw ";
+  return in.size() >= srb::kSize &&
+         (MiniportSigned(in, "IntelNvm") || MiniportSigned(in, "IntelFw "));
 }
 
 SimIoOutcome IrstIoControl(const SimIrstController& c, const SimDeviceTree& devices,
@@ -207,8 +205,9 @@ SimIoOutcome IrstIoControl(const SimIrstController& c, const SimDeviceTree& devi
   if (code != os::kIOCTL_SCSI_MINIPORT || !IsIrstRequest(in))
     return Refuse("request", os::kERROR_INVALID_FUNCTION);
   if (outSize && !out) return Refuse("request", os::kERROR_INVALID_USER_BUFFER);
-  return Signature(in) == "IntelNvm" ? PassThrough(c, devices, in, out, outSize)
-                                     : Firmware(c, devices, in, out, outSize);
+  const SimMiniportHeader h = ReadMiniportHeader(in, outSize);
+  return h.Signed("IntelNvm") ? PassThrough(c, devices, h, in, out, outSize)
+                              : Firmware(c, devices, h, in, out, outSize);
 }
 
 }  // namespace sim

@@ -3,8 +3,10 @@
 // firmware interface. The drives are the NVMe disks whose SCSI address names the controller's
 // port; a request finds its drive by path identifier (and target and LUN).
 //
-// Requests are decoded from their bytes here, from Intel's published request layouts, and never
-// with the program's builders.
+// Intel publishes no layout for either interface. The requests are decoded from their bytes
+// here, after the request tables this project keeps of the driver's observed interface (the
+// same tables the program follows, read independently), and never with the program's
+// builders. The header is read as every miniport's (sim_miniport_header.h).
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include "framework/bytes.h"
 #include "platform/os/os.h"
 #include "platform/os/storage_requests.h"
+#include "sim/sim_miniport_header.h"
 
 namespace sim {
 namespace {
@@ -23,14 +24,11 @@ constexpr std::uint32_t kProtocolNvme = 3;
 constexpr std::uint32_t kIdentify = 1, kLogPage = 2, kFeature = 3;
 }  // namespace query
 
-namespace hdr {  // SRB_IO_CONTROL
-constexpr std::size_t kHeaderLength = 0, kSignature = 4, kTimeout = 12, kControlCode = 16,
-                      kReturnCode = 20, kLength = 24, kSize = 28;
-}
 namespace frb {  // FIRMWARE_REQUEST_BLOCK, after the header
-constexpr std::size_t kVersion = 28, kSize = 32, kFunction = 36, kDataOffset = 44, kDataLength = 48,
-                      kEnd = 52;
+constexpr std::size_t kVersion = 28, kSize = 32, kFunction = 36, kFlags = 40, kDataOffset = 44,
+                      kDataLength = 48, kEnd = 52;
 constexpr std::uint32_t kStructureVersion = 1, kStructureSize = 24;
+constexpr std::uint32_t kFlagController = 1;  // FIRMWARE_REQUEST_FLAG_CONTROLLER
 constexpr std::uint32_t kGetInfo = 1, kDownload = 2, kActivate = 3;
 }  // namespace frb
 namespace info {  // STORAGE_FIRMWARE_INFO and its slots
@@ -142,8 +140,21 @@ std::uint32_t FirmwareInfo(SimNvmeDrive& drive, const SimNvmeStack& stack,
   return firmware_status::kSuccess;
 }
 
-std::string Signature(std::span<const std::uint8_t> in) {
-  return std::string(reinterpret_cast<const char*>(&in[hdr::kSignature]), 8);
+// Whether FIRMWARE_REQUEST_BLOCK is one the driver takes, its function data inside the bytes
+// it is handed and in what came in (for the slot information: in what goes back). An NVMe drive's
+// firmware belongs to its controller: a request without FIRMWARE_REQUEST_FLAG_CONTROLLER would
+// address the namespace, which has none.
+bool RequestBlockValid(std::span<const std::uint8_t> b, std::size_t end, std::size_t inSize,
+                       std::size_t outSize) {
+  if (end < frb::kEnd) return false;
+  const std::uint32_t function = fw::GetU32le(b, frb::kFunction);
+  const std::uint32_t dataOffset = fw::GetU32le(b, frb::kDataOffset);
+  const std::uint32_t dataLength = fw::GetU32le(b, frb::kDataLength);
+  const std::size_t limit = std::min(end, function == frb::kGetInfo ? outSize : inSize);
+  return fw::GetU32le(b, frb::kVersion) == frb::kStructureVersion &&
+         fw::GetU32le(b, frb::kSize) == frb::kStructureSize && function >= frb::kGetInfo &&
+         function <= frb::kActivate && (fw::GetU32le(b, frb::kFlags) & frb::kFlagController) &&
+         dataOffset >= frb::kEnd && dataOffset <= limit && dataLength <= limit - dataOffset;
 }
 
 // IOCTL_SCSI_MINIPORT with the "FIRMWARE" signature.
@@ -151,41 +162,31 @@ SimIoOutcome Miniport(SimNvmeDrive& drive, const SimNvmeStack& stack,
                       std::span<const std::uint8_t> in, std::uint8_t* out, std::uint32_t outSize) {
   std::string journal = "IOCTL_SCSI_MINIPORT";
   if (stack.miniportError) return Refuse(journal, stack.miniportError);
-  if (in.size() < hdr::kSize || outSize < hdr::kSize)
-    return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  const std::string signature = Signature(in);
-  journal += " \"" + std::string(signature.c_str()) + "\"";
-  const std::size_t room = std::max<std::size_t>(in.size(), outSize);
-  if (signature != "FIRMWARE" ||
-      fw::GetU32le(in, hdr::kControlCode) != kIOCTL_SCSI_MINIPORT_FIRMWARE)
+  const SimMiniportHeader h = ReadMiniportHeader(in, outSize);
+  if (!h.signature.empty()) journal += " \"" + h.SignatureText() + "\"";
+  if (h.error) return Refuse(journal, h.error);
+  if (outSize < srb::kSize) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
+  if (!h.Signed("FIRMWARE") || h.controlCode != kIOCTL_SCSI_MINIPORT_FIRMWARE)
     return Refuse(journal, os::kERROR_INVALID_FUNCTION);
-  if (fw::GetU32le(in, hdr::kHeaderLength) != hdr::kSize ||
-      fw::GetU32le(in, hdr::kLength) > room - hdr::kSize)
-    return Refuse(journal, os::kERROR_INVALID_PARAMETER);
 
-  std::vector<std::uint8_t> b(in.begin(), in.end());
-  b.resize(room, 0);
-  const std::uint32_t timeout = fw::GetU32le(b, hdr::kTimeout);
-  const std::uint32_t function = in.size() >= frb::kEnd ? fw::GetU32le(b, frb::kFunction) : 0;
-  const std::uint32_t dataOffset = in.size() >= frb::kEnd ? fw::GetU32le(b, frb::kDataOffset) : 0;
-  const std::uint32_t dataLength = in.size() >= frb::kEnd ? fw::GetU32le(b, frb::kDataLength) : 0;
+  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
+  const std::size_t end = h.End();
+  const std::uint32_t function = end >= frb::kEnd ? fw::GetU32le(b, frb::kFunction) : 0;
   journal += " function " + std::to_string(function);
-  // The function data lies within what came in, or for the slot information what goes back.
-  const std::size_t limit = function == frb::kGetInfo ? outSize : in.size();
   std::uint32_t returnCode = firmware_status::kSuccess;
   SimFirmwareStep step;
-  if (in.size() < frb::kEnd || fw::GetU32le(b, frb::kVersion) != frb::kStructureVersion ||
-      fw::GetU32le(b, frb::kSize) != frb::kStructureSize || function < frb::kGetInfo ||
-      function > frb::kActivate || dataOffset < frb::kEnd || dataOffset > limit ||
-      dataLength > limit - dataOffset) {
+  const auto data = [&] {
+    return std::span<std::uint8_t>(b).subspan(fw::GetU32le(b, frb::kDataOffset),
+                                              fw::GetU32le(b, frb::kDataLength));
+  };
+  if (!RequestBlockValid(b, end, in.size(), outSize)) {
     returnCode = firmware_status::kInvalidParameter;
   } else if (function == frb::kGetInfo) {
-    returnCode = FirmwareInfo(drive, stack, std::span(b).subspan(dataOffset, dataLength), timeout,
-                              &step.run);
+    returnCode = FirmwareInfo(drive, stack, data(), h.timeout, &step.run);
   } else if (!stack.upgradeSupported) {
     returnCode = firmware_status::kIllegalRequest;
   } else if (function == frb::kDownload) {
-    const auto d = std::span<const std::uint8_t>(b).subspan(dataOffset, dataLength);
+    const std::span<const std::uint8_t> d = data();
     const std::uint64_t offset =
         d.size() >= download::kImage ? fw::GetU64le(d, download::kOffset) : 0;
     const std::uint64_t size =
@@ -196,23 +197,23 @@ SimIoOutcome Miniport(SimNvmeDrive& drive, const SimNvmeStack& stack,
       returnCode = firmware_status::kInvalidParameter;
     } else {
       step = FirmwareDownload(drive, "FIRMWARE", offset,
-                              d.subspan(download::kImage, std::size_t(size)), timeout);
+                              d.subspan(download::kImage, std::size_t(size)), h.timeout);
       returnCode = step.returnCode;
     }
   } else {
-    const auto d = std::span<const std::uint8_t>(b).subspan(dataOffset, dataLength);
+    const std::span<const std::uint8_t> d = data();
     if (d.size() < kActivateSize || fw::GetU32le(d, 0) != 1 ||
         fw::GetU32le(d, 4) != kActivateSize) {
       returnCode = firmware_status::kInvalidParameter;
     } else {
       journal += " slot " + std::to_string(d[kActivateSlot]);
-      step = FirmwareActivate(drive, "FIRMWARE", d[kActivateSlot], timeout);
+      step = FirmwareActivate(drive, "FIRMWARE", d[kActivateSlot], h.timeout);
       returnCode = step.returnCode;
     }
   }
   if (!step.run.text.empty()) journal += " " + step.run.text;
   if (step.run.error) return Refuse(journal, step.run.error, step.run.elapsedUs);
-  fw::PutU32le(b, hdr::kReturnCode, returnCode);
+  fw::PutU32le(b, srb::kReturnCode, returnCode);
   if (returnCode) journal += " -> return code " + std::to_string(returnCode);
   SimIoOutcome o;
   o.elapsedUs = step.run.elapsedUs;

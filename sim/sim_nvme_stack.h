@@ -5,7 +5,10 @@
 // FIRMWARE_STATUS terms are shared with the Intel RST driver (sim_irst).
 //
 // Requests are decoded from their bytes here, from the Windows layouts (ntddstor.h,
-// ntddscsi.h), and never with the program's builders.
+// ntddscsi.h), and never with the program's builders. The miniport's SRB_IO_CONTROL is read as
+// every miniport's (sim_miniport_header.h); what the firmware interface itself refuses comes
+// back in ReturnCode (FIRMWARE_STATUS_INVALID_PARAMETER for a malformed request block, one
+// without FIRMWARE_REQUEST_FLAG_CONTROLLER, or function data past the header's Length).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "sim/sim_rste.h"
 #include "sim/sim_fault.h"
+#include "sim/sim_miniport_header.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,11 +12,6 @@
 namespace sim {
 namespace {
 
-// SRB_IO_CONTROL.
-namespace hdr {
-constexpr std::size_t kHeaderLength = 0, kSignature = 4, kControlCode = 16, kReturnCode = 20,
-                      kLength = 24, kSize = 28;
-}
 // What follows the header, request by request.
 constexpr std::size_t kCount = 28;                          // the four counts
 constexpr std::size_t kVolume = 28, kMembers = 128;         // RAID information
@@ -103,13 +99,13 @@ const SimRsteVolume* Volume(const SimRsteController& c, std::span<const std::uin
 std::uint32_t PassThrough(const SimRsteController& c, std::span<std::uint8_t> b, std::size_t room,
                           std::uint32_t length, const std::optional<SimRsteFault>& fault,
                           std::string* text) {
-  const std::uint32_t disk = fw::GetU32le(b, hdr::kReturnCode);
+  const std::uint32_t disk = fw::GetU32le(b, srb::kReturnCode);
   const std::uint8_t opcode = b[nvme::kCommand];
   const std::uint32_t cns = fw::GetU32le(b, nvme::kCdw10) & 0xFF;
   const std::uint32_t direction = fw::GetU32le(b, nvme::kDirection);
   const std::uint32_t queue = fw::GetU32le(b, nvme::kQueue);
   const std::uint32_t returnLength = fw::GetU32le(b, nvme::kReturnLength);
-  if (length < nvme::kData - hdr::kSize || returnLength < nvme::kData || returnLength > room ||
+  if (length < nvme::kData - srb::kSize || returnLength < nvme::kData || returnLength > room ||
       queue != 0)
     return kInvalidParameter;
   const SimRsteDisk* target = FindDisk(c, disk);
@@ -143,7 +139,7 @@ std::string Describe(RsteRequest request, std::span<const std::uint8_t> b) {
     case RsteRequest::kPassThroughDiskInformation:
       return " room " + dword(kListRoom);
     case RsteRequest::kNvmePassThrough:
-      return " disk " + dword(hdr::kReturnCode) + " opcode " + Hex(b[nvme::kCommand], 2) +
+      return " disk " + dword(srb::kReturnCode) + " opcode " + Hex(b[nvme::kCommand], 2) +
              " nsid " + dword(nvme::kNsid) + " cns " +
              std::to_string(fw::GetU32le(b, nvme::kCdw10) & 0xFF) + " direction " +
              dword(nvme::kDirection) + " queue " + dword(nvme::kQueue) + " data " +
@@ -174,7 +170,7 @@ std::uint32_t Answer(SimRsteController& c, RsteRequest request, std::span<std::u
       return count(c.journalingDisks, std::nullopt);
     case RsteRequest::kRaidInformation: {
       const SimRsteVolume* v = Volume(c, b);
-      if (!v || length < kMembers + 4 - hdr::kSize) return kInvalidParameter;
+      if (!v || length < kMembers + 4 - srb::kSize) return kInvalidParameter;
       const std::uint32_t n = c.reportedMembers.value_or(std::uint32_t(v->members.size()));
       fw::PutU32le(b, kMembers, n);
       *text += " -> " + std::to_string(n) + " members";
@@ -183,14 +179,14 @@ std::uint32_t Answer(SimRsteController& c, RsteRequest request, std::span<std::u
     case RsteRequest::kRaidConfiguration: {
       const SimRsteVolume* v = Volume(c, b);
       const std::uint32_t roomAsked = fw::GetU32le(b, kConfigRoom);
-      if (!v || length < kConfigFirst - hdr::kSize ||
-          roomAsked > length - (kConfigFirst - hdr::kSize))
+      if (!v || length < kConfigFirst - srb::kSize ||
+          roomAsked > length - (kConfigFirst - srb::kSize))
         return kInvalidParameter;
       return PutEntries(b, kConfigFirst, roomAsked, v->members, text);
     }
     case RsteRequest::kPassThroughDiskInformation: {
       const std::uint32_t roomAsked = fw::GetU32le(b, kListRoom);
-      if (length < kListFirst - hdr::kSize || roomAsked > length - (kListFirst - hdr::kSize))
+      if (length < kListFirst - srb::kSize || roomAsked > length - (kListFirst - srb::kSize))
         return kInvalidParameter;
       return PutEntries(b, kListFirst, roomAsked, c.passThroughDisks, text);
     }
@@ -212,40 +208,37 @@ std::optional<RsteRequest> RsteRequestNamed(const std::string& name) {
 }
 
 bool IsRsteRequest(std::span<const std::uint8_t> in) {
-  return in.size() >= hdr::kSignature + 8 && std::memcmp(&in[hdr::kSignature], "NvmeRAID", 8) == 0;
+  return MiniportSigned(in, "NvmeRAID");
 }
 
 SimIoOutcome RsteIoControl(SimRsteController& c, std::span<const std::uint8_t> in,
                            std::uint8_t* out, std::uint32_t outSize) {
   std::string journal = "IOCTL_SCSI_MINIPORT NvmeRAID";
-  if (in.size() < hdr::kSize || !out) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  const std::uint32_t control = fw::GetU32le(in, hdr::kControlCode);
-  const std::uint32_t length = fw::GetU32le(in, hdr::kLength);
+  if (in.size() < srb::kSize || !out) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
+  const SimMiniportHeader h = ReadMiniportHeader(in, outSize);
   const auto* code = std::find_if(std::begin(kCodes), std::end(kCodes),
-                                  [&](const Code& k) { return k.controlCode == control; });
+                                  [&](const Code& k) { return k.controlCode == h.controlCode; });
   const RsteRequest request = code == std::end(kCodes) ? RsteRequest::kAny : code->request;
-  journal += " " + (code == std::end(kCodes) ? Hex(control, 8) : std::string(code->name)) + " in " +
-             std::to_string(in.size()) + " length " + std::to_string(length);
-  // The port driver's own checks of SRB_IO_CONTROL, before the miniport sees the request.
-  const std::size_t room = std::min<std::size_t>(in.size(), outSize);
-  if (!IsRsteRequest(in) || fw::GetU32le(in, hdr::kHeaderLength) != hdr::kSize ||
-      length > room - hdr::kSize)
-    return Refuse(journal, os::kERROR_INVALID_PARAMETER);
+  journal += " " + (code == std::end(kCodes) ? Hex(h.controlCode, 8) : std::string(code->name)) +
+             " in " + std::to_string(in.size()) + " length " + std::to_string(h.length);
+  if (h.error) return Refuse(journal, h.error);
+  if (!h.Signed("NvmeRAID")) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
 
-  std::vector<std::uint8_t> b(in.begin(), in.end());
-  b.resize(std::max<std::size_t>(in.size(), outSize), 0);
+  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
   journal += Describe(request, b);
-  const std::optional<SimRsteFault> fault =
-      TakeFault(c, request, fw::GetU32le(in, hdr::kReturnCode));
+  const std::optional<SimRsteFault> fault = TakeFault(c, request, h.returnCode);
   if (fault && fault->windowsError) return Refuse(journal, fault->windowsError);
+  // What the driver's own return buffer length may reach: it reads the request from the input
+  // and writes its answer to the output.
+  const std::size_t room = std::min<std::size_t>(in.size(), outSize);
   std::uint32_t returnCode = 0;
   if (fault && fault->returnCode)
     returnCode = fault->returnCode;
   else if (request == RsteRequest::kAny)
     returnCode = kUnknownRequest;
   else
-    returnCode = Answer(c, request, b, room, length, fault, &journal);
-  fw::PutU32le(b, hdr::kReturnCode, returnCode);
+    returnCode = Answer(c, request, b, room, h.length, fault, &journal);
+  fw::PutU32le(b, srb::kReturnCode, returnCode);
   if (returnCode) journal += " -> return code " + std::to_string(returnCode);
   SimIoOutcome o;
   o.bytesReturned = outSize;

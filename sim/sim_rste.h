@@ -5,9 +5,9 @@
 //
 // Requests are decoded from their bytes here, and never with the program's builders. What the
 // driver refuses:
-// - a header that is not one (HeaderLength not 28), or a Length that reaches past either
-//   buffer: the port driver fails the request with ERROR_INVALID_PARAMETER before the
-//   miniport sees it;
+// - what the port driver refuses in any SRB_IO_CONTROL (sim_miniport_header.h): a HeaderLength
+//   other than 28, a Length that fits neither buffer, a zero Timeout; ERROR_INVALID_PARAMETER
+//   before the miniport sees the request;
 // - an unknown control code: ReturnCode 1;
 // - a Length or return buffer length too small for the answer, a RAID volume number (offset
 //   28) that is not one of its volumes, a queue other than the admin queue: ReturnCode 2;

@@ -1,10 +1,12 @@
 // The simulated NVMe drivers read requests built by hand from the Windows and Intel layouts:
 // the inbox driver's storage query and firmware interface on the disk, the Intel RST
-// pass-through and firmware interface on the SCSI port, a restart that activates the pending
-// slot, and the machine-description keys of NVMe drives.
+// pass-through and firmware interface and the RSTe interface on the SCSI port, each refusing a
+// request with any one field spoiled, a restart that activates the pending slot, and the
+// machine-description keys of NVMe drives.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,11 @@ parent = 'PCI\NVME'
 [disk.ata]
 [[irst]]
 port = 2
+[[rste]]
+port = 3
+[[rste.pass_through]]
+id = 5
+serial = "PT05"
 )";
 
 using Bytes = std::vector<std::uint8_t>;
@@ -174,6 +181,38 @@ class NvmeDrivers : public ::testing::Test {
     pc.devices.Reenumerate(pc.devices.DevInstOf(controller));
   }
 
+  // One field of a correct request changed, and what the driver answers: the Windows error, or
+  // when the request completes (error 0) its ReturnCode.
+  struct Spoiled {
+    const char* name;
+    std::size_t at;
+    std::uint32_t value;
+    std::uint32_t error;
+    std::uint32_t returnCode = 0;
+    int width = 4;
+  };
+  // Sends each spoiled copy of `good`, then `good` itself, which must complete with ReturnCode 0;
+  // its answer comes back.
+  Bytes ExpectEachRefused(os::Handle h, const Bytes& good, std::span<const Spoiled> cases) {
+    for (const Spoiled& c : cases) {
+      Bytes b = good;
+      if (c.width == 1)
+        b[c.at] = std::uint8_t(c.value);
+      else
+        fw::PutU32le(b, c.at, c.value);
+      const std::uint32_t error = Miniport(h, b);
+      EXPECT_EQ(error, c.error) << c.name;
+      if (!error && !c.error) {
+        EXPECT_EQ(ReturnCode(b), c.returnCode) << c.name;
+      }
+      EXPECT_TRUE(c.error || c.returnCode) << c.name << ": a case must expect a refusal";
+    }
+    Bytes b = good;
+    EXPECT_EQ(Miniport(h, b), 0u) << "the request unspoiled";
+    EXPECT_EQ(ReturnCode(b), 0u) << "the request unspoiled";
+    return b;
+  }
+
   sim::SimPc pc;
 };
 
@@ -265,13 +304,8 @@ TEST_F(NvmeDrivers, MiniportChecksItsRequestBlocks) {
     std::uint32_t returnCode;
   };
   const Case cases[] = {
-      {"request block version 2", with(FirmwareRequest(1, 4096), 28, 2), 3},
-      {"request block size 20", with(FirmwareRequest(1, 4096), 32, 20), 3},
-      {"function 4", with(FirmwareRequest(4, 4096), 36, 4), 3},
-      {"data inside the request block", with(FirmwareRequest(1, 4096), 44, 40), 3},
-      {"data beyond the buffer", with(FirmwareRequest(1, 4096), 48, 5000), 3},
-      {"download version 2", with(MiniportDownload(image, 0, 4096), 52, 2), 3},
-      {"download larger than its data", with(MiniportDownload(image, 0, 4096), 68, 8192), 3},
+      {"slot information beyond the buffer", with(FirmwareRequest(1, 4096), 48, 5000), 3},
+      {"slot information with no room for its slots", with(FirmwareRequest(1, 4096), 48, 8), 3},
       {"offset off the granularity", MiniportDownload(image, 2048, 4096), 3},
       {"activate size 16", with(MiniportActivate(2), 56, 16), 3},
       {"activate a slot above the count", MiniportActivate(4), 6},
@@ -282,9 +316,6 @@ TEST_F(NvmeDrivers, MiniportChecksItsRequestBlocks) {
     ASSERT_EQ(Miniport(h, b), 0u) << c.name;
     EXPECT_EQ(ReturnCode(b), c.returnCode) << c.name;
   }
-  Bytes wrong = FirmwareRequest(1, 4096);
-  std::memcpy(&wrong[4], "FIRMWARX", 8);
-  EXPECT_EQ(Miniport(h, wrong), 1u) << "another signature";
   Bytes sata = FirmwareRequest(1, 4096);
   EXPECT_EQ(Miniport(Open("SCSI\\DISK\\SATA"), sata), 1u) << "a disk that is no NVMe drive";
 
@@ -295,6 +326,32 @@ TEST_F(NvmeDrivers, MiniportChecksItsRequestBlocks) {
   Bytes chunk = MiniportDownload(image, 0, 4096);
   ASSERT_EQ(Miniport(h, chunk), 0u);
   EXPECT_EQ(ReturnCode(chunk), 2u);
+}
+
+TEST_F(NvmeDrivers, MiniportFirmwareRefusesADownloadWithAnyFieldSpoiled) {
+  const Bytes image = sim::MakeSimFirmwareImage("Travok NV3 1TB", "NV3R2000", 4096);
+  const Bytes good = MiniportDownload(image, 0, 4096);  // 4172 bytes, Length 4144
+  const Spoiled cases[] = {
+      {"HeaderLength 24", 0, 24, 87},
+      {"signature FIRMWARX", 11, 'X', 1, 0, 1},
+      {"Timeout 0", 12, 0, 87},
+      {"ControlCode of another interface", 16, 0x001B0781, 1},
+      {"Length 0", 24, 0, 0, 3},
+      {"Length short of the image", 24, 4143, 0, 3},
+      {"Length past the buffer", 24, 4145, 87},
+      {"request block Version 2", 28, 2, 0, 3},
+      {"request block Size 20", 32, 20, 0, 3},
+      {"Function 4", 36, 4, 0, 3},
+      {"Flags 0, not the controller's", 40, 0, 0, 3},
+      {"DataBufferOffset inside the request block", 44, 48, 0, 3},
+      {"DataBufferLength past the buffer", 48, 4121, 0, 3},
+      {"download Version 2", 52, 2, 0, 3},
+      {"download Size 20", 56, 20, 0, 3},
+      {"BufferSize larger than its data", 68, 4097, 0, 3},
+  };
+  const os::Handle h = Open("SCSI\\DISK\\NVME");
+  ExpectEachRefused(h, good, cases);
+  EXPECT_EQ(Drive("SCSI\\DISK\\NVME").Records().size(), 1u) << "only the good request reached it";
 }
 
 TEST_F(NvmeDrivers, AFaultFailsTheRequestThatCarriesIt) {
@@ -352,6 +409,27 @@ TEST_F(NvmeDrivers, IntelNvmCarriesAdminCommandsToThePath) {
   EXPECT_EQ(Miniport(port, vmd), 1117u);
 }
 
+TEST_F(NvmeDrivers, IntelNvmRefusesARequestWithAnyFieldSpoiled) {
+  const Bytes good = IntelNvm(1, 0x06, 1, 4096);  // 4264 bytes, Length 4236
+  const Spoiled cases[] = {
+      {"HeaderLength 24", 0, 24, 87},
+      {"signature IntelNvX", 11, 'X', 1, 0, 1},
+      {"Timeout 0", 12, 0, 87},
+      {"ControlCode of the firmware interface", 16, 0xF0000040, 1},
+      {"Length 0", 24, 0, 87},
+      {"Length short of the data", 24, 4235, 87},
+      {"Length past the buffer", 24, 4237, 87},
+      {"version 2", 28, 2, 87, 0, 1},
+      {"a path with no drive", 29, 3, 55, 0, 1},
+      {"target 1", 30, 1, 55, 0, 1},
+      {"LUN 1", 31, 1, 55, 0, 1},
+      {"data inside the request block", 116, 164, 87},
+      {"data past the buffer", 120, 4097, 87},
+  };
+  ExpectEachRefused(pc.CreateFileA("\\\\.\\SCSI2:", 0, 0, os::kOPEN_EXISTING, 0), good, cases);
+  EXPECT_EQ(Drive("SCSI\\DISK\\RST").Records().size(), 1u) << "only the good request reached it";
+}
+
 TEST(IrstDriverVersion, IsComparedAsNumbers) {
   const std::pair<const char*, bool> cases[] = {
       {"14.8.0.1042", true}, {"14.10.0.1000", true}, {"15.0", true}, {"14.5.16.1063", false},
@@ -377,21 +455,63 @@ TEST_F(NvmeDrivers, IntelFwDownloadsAndActivates) {
   EXPECT_EQ(ReturnCode(activate), 0x20u);
   Restart("SCSI\\DISK\\RST", "PCI\\RST");
   EXPECT_EQ(Drive("SCSI\\DISK\\RST").RunningRevision(), "NV2R0200");
+}
 
-  Bytes size = IntelFwDownload(image, 0, 4096);
-  fw::PutU32le(size, 36, 20);
-  ASSERT_EQ(Miniport(port, size), 0u);
-  EXPECT_EQ(ReturnCode(size), 3u) << "request size";
-  Bytes v1 = IntelFwDownload(image, 0, 4096);
-  fw::PutU32le(v1, 56, 1);
-  ASSERT_EQ(Miniport(port, v1), 0u);
-  EXPECT_EQ(ReturnCode(v1), 3u) << "download data version 1";
-  Bytes info = IntelFw(1, 4096);
-  ASSERT_EQ(Miniport(port, info), 0u);
-  EXPECT_EQ(ReturnCode(info), 3u) << "function 1";
-  Bytes path = IntelFwDownload(image, 0, 4096);
-  path[29] = 0;
-  EXPECT_EQ(Miniport(port, path), 55u);
+TEST_F(NvmeDrivers, IntelFwRefusesADownloadWithAnyFieldSpoiled) {
+  const Bytes image = sim::MakeSimFirmwareImage("Travok NV2 512GB", "NV2R0200", 4096);
+  const Bytes good = IntelFwDownload(image, 0, 4096);  // 4184 bytes, Length 4156
+  const Spoiled cases[] = {
+      {"HeaderLength 24", 0, 24, 87},
+      {"signature IntelFwX", 11, 'X', 1, 0, 1},
+      {"Timeout 0", 12, 0, 87},
+      {"ControlCode of the pass-through", 16, 0xF0002808, 1},
+      {"Length 0", 24, 0, 0, 3},
+      {"Length short of the image", 24, 4155, 0, 3},
+      {"Length past the buffer", 24, 4157, 87},
+      {"version 2", 28, 2, 0, 3, 1},
+      {"a path with no drive", 29, 0, 55, 0, 1},
+      {"target 1", 30, 1, 55, 0, 1},
+      {"LUN 1", 31, 1, 55, 0, 1},
+      {"request version 2", 32, 2, 0, 3},
+      {"request size 20", 36, 20, 0, 3},
+      {"function 1, which it does not have", 40, 1, 0, 3},
+      {"flags 0", 44, 0, 0, 3},
+      {"data inside the request block", 48, 52, 0, 3},
+      {"data past the buffer", 52, 4129, 0, 3},
+      {"download version 1", 56, 1, 0, 3},
+      {"download size 24", 60, 24, 0, 3},
+      {"buffer size larger than its data", 72, 4097, 0, 3},
+      {"slot 1 instead of any", 80, 0x01, 0, 3, 1},
+  };
+  ExpectEachRefused(pc.CreateFileA("\\\\.\\SCSI2:", 0, 0, os::kOPEN_EXISTING, 0), good, cases);
+  EXPECT_EQ(Drive("SCSI\\DISK\\RST").Records().size(), 1u) << "only the good request reached it";
+}
+
+TEST_F(NvmeDrivers, NvmeRaidRefusesAnIdentifyWithAnyFieldSpoiled) {
+  // The RAID member Identify: the whole block counts as Length.
+  Bytes good = Srb(4252, "NvmeRAID", 0xE0002000);
+  fw::PutU32le(good, 12, 40);
+  fw::PutU32le(good, 20, 5);  // the disk
+  good[52] = 0x06;
+  fw::PutU32le(good, 92, 1);
+  fw::PutU32le(good, 132, 2);
+  fw::PutU32le(good, 148, 4252);
+  const Spoiled cases[] = {
+      {"HeaderLength 24", 0, 24, 87},
+      {"signature NvmeRAIX", 11, 'X', 1, 0, 1},
+      {"Timeout 0", 12, 0, 87},
+      {"a control code it does not have", 16, 0xE0002040, 0, 1},
+      {"a disk it does not have", 20, 7, 0, 3},
+      {"Length short of the fixed part", 24, 123, 0, 2},
+      {"Length past the buffer", 24, 4225, 87},
+      {"an I/O queue", 136, 1, 0, 2},
+      {"return buffer length past the block", 148, 4256, 0, 2},
+      {"return buffer length short of the fixed part", 148, 148, 0, 2},
+  };
+  const Bytes answer =
+      ExpectEachRefused(pc.CreateFileA("\\\\.\\SCSI3:", 0, 0, os::kOPEN_EXISTING, 0), good, cases);
+  EXPECT_EQ(std::string(answer.begin() + 152 + 4, answer.begin() + 152 + 8), "PT05")
+      << "the good request read the disk's Identify";
 }
 
 TEST(NvmeMachine, TheDemoMachineHasItsNvmeDrivesAndRst) {

@@ -325,6 +325,7 @@ TEST_F(RsteTest, TheDriverRefusesWhatIsNoRequestOfItsOwn) {
     std::vector<std::uint8_t> b(c.size, 0);
     fw::PutU32le(b, 0, 28);
     std::memcpy(&b[4], "NvmeRAID", 8);
+    fw::PutU32le(b, 12, 40);  // the driver refuses a request without a time-out
     for (const auto& [at, value] : c.dwords) fw::PutU32le(b, at, value);
     std::uint32_t returned = 0;
     const bool ok = os::Current().DeviceIoControl(port, os::kIOCTL_SCSI_MINIPORT, b.data(),
