@@ -1,7 +1,13 @@
-// The NVMe request layouts against the Windows headers, in both pointer widths. mingw-w64
-// declares the storage query structures; it lacks FIRMWARE_REQUEST_BLOCK and the
-// STORAGE_FIRMWARE_* structures, so those are declared below as Microsoft documents them
-// (ntddscsi.h and ntddstor.h of the Windows SDK) and pinned to the documented sizes first.
+// The NVMe request layouts against the Windows headers, in both pointer widths.
+// - The storage query: mingw-w64 declares its structures, so every offset is proved against
+//   Windows' own declaration.
+// - The miniport firmware interface: mingw-w64 lacks FIRMWARE_REQUEST_BLOCK and the
+//   STORAGE_FIRMWARE_* structures. They are transcribed below from Microsoft's declarations
+//   (ntddscsi.h and ntddstor.h of the Windows SDK). The checks prove that the program's offsets
+//   are the ones a compiler lays out for that transcription in both widths, and that the
+//   transcription has the few sizes and offsets Microsoft's documentation states; they cannot
+//   prove the transcription itself beyond those.
+// - Intel RST: no public header at all; only the request sizes the program builds.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -79,7 +85,7 @@ struct StorageFirmwareActivate {  // STORAGE_FIRMWARE_ACTIVATE
   UCHAR Reserved0[3];
 };
 
-// The documented sizes and offsets.
+// The sizes and offsets Microsoft's documentation states.
 static_assert(sizeof(FirmwareRequestBlock) == 24);
 static_assert(sizeof(StorageFirmwareSlotInfo) == 16);
 static_assert(offsetof(StorageFirmwareInfo, Slot) == 16);
@@ -110,7 +116,11 @@ static_assert(m::info::kSlotRevision == offsetof(StorageFirmwareSlotInfo, Revisi
 static_assert(m::download::kOffset == offsetof(StorageFirmwareDownload, Offset));
 static_assert(m::download::kBufferSize == offsetof(StorageFirmwareDownload, BufferSize));
 static_assert(m::download::kImage == offsetof(StorageFirmwareDownload, ImageBuffer));
+// The program puts 24, the offset of the image, into STORAGE_FIRMWARE_DOWNLOAD.Size, as its
+// request rules say. Microsoft's own sample sends sizeof, 32 here (40 for the second version).
+// A driver that checks Size strictly would refuse 24: the first thing to try on real hardware.
 static_assert(m::download::kStructSize == offsetof(StorageFirmwareDownload, ImageBuffer));
+static_assert(sizeof(StorageFirmwareDownload) == 32);
 static_assert(m::activate::kSlotToActivate == offsetof(StorageFirmwareActivate, SlotToActivate));
 static_assert(m::activate::kStructSize == sizeof(StorageFirmwareActivate));
 static_assert(m::kData + m::download::kImage + n::kChunkSmall == 4172);
