@@ -364,6 +364,22 @@ TEST_F(AtaDeviceTest, TheStatusAndRegistersOfACommandDoNotOutliveIt) {
     EXPECT_EQ(d.LastAtaStatus(), 0);
     EXPECT_EQ(d.LastTaskFile(), c.taskFile);
   }
+
+  // A command that finds the handle closed binds the drive again first, with a probe of its
+  // own; the registers of the probe's reply are not this command's either.
+  Drive("D").faults.clear();
+  d.SetTransportKind(kKindAtaPassThrough);
+  d.ClosePort();
+  sim::SimFault refused = sim::SimFault::WindowsError(5);
+  refused.skip = 2;  // past the probe's vendor version request and reply
+  Drive("D").faults.push_back(refused);
+  Mark();
+  std::vector<std::uint8_t> buffer(512);
+  std::uint32_t length = 512;
+  EXPECT_EQ(Read(d, length, buffer.data()), ATACMD_FAIL);
+  EXPECT_EQ(Count("CreateFileA"), 1) << "bound again";
+  EXPECT_EQ(Requests().size(), 3u) << "the probe's two, then the refused command";
+  EXPECT_EQ(d.LastTaskFile(), none);
 }
 
 TEST_F(AtaDeviceTest, SatReadsBothSenseFormatsAndWritesTheRegistersBack) {
