@@ -13,13 +13,18 @@ int HexDigit(char c) {
 }
 
 // "/C:port,address". Returns false when a part cannot be converted.
+//
+// Both parts are cut at the first comma of the whole argument. An argument with a comma before
+// "/C:" is not of that form: it leaves no port and is refused, rather than guessed at from the
+// comma after "/C:", since a wrong guess would flash a drive the script did not name.
 bool ParseCsmiTarget(std::string_view arg, discovery::TCsmiTarget& target) {
-  const auto key = arg.find("/C:");
-  const std::string_view rest = arg.substr(key + 3);
-  const auto comma = rest.find(',');
+  const auto portBegin = arg.find("/C:") + 3;
+  const auto comma = arg.find(',');
   if (comma == std::string_view::npos) return false;
-  const auto port = fw::TryStrToInt(fw::Trim(rest.substr(0, comma)));
-  const auto address = AddressFromHex(fw::Trim(rest.substr(comma + 1)));
+  const std::string_view portText =
+      comma > portBegin ? arg.substr(portBegin, comma - portBegin) : std::string_view();
+  const auto port = fw::TryStrToInt(fw::Trim(portText));
+  const auto address = AddressFromHex(fw::Trim(arg.substr(comma + 1)));
   if (!port || !address) return false;
   target.SCSI_PORT = *port;
   target.INDEX = 0;

@@ -172,6 +172,14 @@ bool TAtaDevice::Send(std::uint32_t ioControlCode, std::uint8_t* request, std::s
 
 std::uint8_t TAtaDevice::AtaCommand(TaskFile& taskFile, std::uint8_t* buffer, int direction,
                                     std::uint32_t& length) {
+  // The failure text of a download shows the status and registers read after the command;
+  // left from an earlier command, they would name another command's outcome, or another
+  // drive's. Whatever this command ends in, they are its own or empty.
+  const auto forgetLastCommand = [this] {
+    m_LastAtaStatus = 0;
+    m_LastTaskFile = {};
+  };
+  forgetLastCommand();
   if (!m_ResponseBuffer || !m_RequestBuffer || !m_CsmiBuffer) return ATACMD_FAIL;
   int kind = m_TransportKind;
   if (kind != kKindAtaPassThrough && kind != kKindScsiVendorCdb && kind != kKindSat &&
@@ -183,8 +191,10 @@ std::uint8_t TAtaDevice::AtaCommand(TaskFile& taskFile, std::uint8_t* buffer, in
   if (direction != DATA_NONE && length > layout::kBufferedLimit && !buffer) return ATACMD_FAIL;
 
   if (!HandleValid()) {
-    if (!Rebind()) return ATACMD_FAIL;
-    kind = m_TransportKind;  // the re-bind probed again
+    const bool bBound = Rebind();
+    forgetLastCommand();  // the re-bind probed again, with commands of its own
+    if (!bBound) return ATACMD_FAIL;
+    kind = m_TransportKind;
   }
   switch (kind) {
     case kKindAtaPassThrough:

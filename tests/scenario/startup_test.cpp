@@ -28,6 +28,8 @@ class StartUp : public ::testing::Test {
       labels = {main.Label1.Caption, main.lblUpdateMsg.Caption, main.lblTo.Caption,
                 main.lblMsg.Caption, main.cmdUpdate.Caption,    main.cmdClose.Caption};
       mainVisible = main.Visible();
+      closeInterval = main.tmrCloseMsg.Interval();
+      closeEnabled = main.tmrCloseMsg.Enabled();
     });
   }
   bool Journaled(const std::string& call) const {
@@ -39,7 +41,8 @@ class StartUp : public ::testing::Test {
   sim::SimPc pc;
   std::string caption, targetPath;
   package::PackageConfig config;
-  bool stopUpdate = false, mainVisible = true;
+  bool stopUpdate = false, mainVisible = true, closeEnabled = true;
+  std::uint32_t closeInterval = 0;
   discovery::TCsmiTarget csmi;
   std::vector<std::string> labels;
 };
@@ -164,6 +167,19 @@ TEST_F(StartUp, APlainPackageGetsTitleCaptionSystemMenuAndItsLanguage) {
   const std::vector<std::string> english = {
       "Please select target device", "it will be updated from", "To", "Message", "Update", "Close"};
   EXPECT_EQ(labels, english);
+}
+
+TEST_F(StartUp, TheCloseTimerWaitsTheSecondsOfThePackageAndStaysOffUntilAMessage) {
+  // Neither 1 nor 2: the framework's and the form's own intervals would pass unset.
+  for (char seconds : {'0', '5', '9'}) {
+    auto file = Pack(SmallRelease());
+    SetOptionPosition(file, 26, seconds);
+    Load(file);
+    pc = sim::SimPc();
+    Run();
+    EXPECT_EQ(closeInterval, std::uint32_t(seconds - '0') * 1000) << seconds;
+    EXPECT_FALSE(closeEnabled) << seconds;
+  }
 }
 
 TEST_F(StartUp, ASecondInstanceBringsTheFirstToTheFrontAndEndsWith11) {

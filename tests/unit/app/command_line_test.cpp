@@ -58,7 +58,8 @@ TEST(CommandLine, CsmiTargetAndItsMalformedForms) {
   EXPECT_EQ(app::ReadCommandLine({"/C: 12 , 5000 "}, true).csmiTarget.SAS_ADDR, 0x0050u);
 
   for (const char* bad :
-       {"/C:x,01", "/C:3", "/C:3,01G2", "/C:,01", "/C:3,0123456789ABCDEF01", "/C:99999999999,01"}) {
+       {"/C:x,01", "/C:3", "/C:3,01G2", "/C:,01", "/C:3,0123456789ABCDEF01", "/C:99999999999,01",
+        "x,/C:3,01"}) {  // the port ends at the argument's first comma: here it is empty
     auto malformed = app::ReadCommandLine({bad}, true);
     EXPECT_EQ(malformed.iExitCode, 8) << bad;
     EXPECT_TRUE(malformed.bCsmiTarget) << bad;  // the CSMI scan was chosen before the parse

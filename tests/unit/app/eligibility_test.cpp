@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "package/package_area.h"
 #include "sim/sim_pc.h"
 #include "tests/support/release.h"
@@ -47,7 +49,10 @@ class Eligibility : public ::testing::Test {
     spec.images = std::move(images);
     for (char f : flags)
       spec.optionDigits[std::size_t((f == 'x' ? 2 : f == 'n' ? 15 : 24) - 2)] = '1';
-    Load(Pack(spec));
+    UseFile(Pack(spec));
+  }
+  void UseFile(const std::vector<std::uint8_t>& file) {
+    Load(file);
     config = {};
     package::ParseLeadingOptions(package::PackageArea(), config);
     package::ParseTrailingOptions(package::PackageArea(), config);
@@ -99,6 +104,46 @@ TEST_F(Eligibility, RowsAdmitByModelAndRevisionBounds) {
     EXPECT_EQ(Verdict(Drive(c.model, c.firmware)) == 0, c.eligible) << c.model << " " << c.firmware;
 }
 
+// A zero-padded text in one field of a constraint row, written as a hand-made package would.
+void PutRowField(std::vector<std::uint8_t>& file, int row, std::size_t offset, std::size_t size,
+                 const std::string& text) {
+  auto field = file.begin() + std::ptrdiff_t(package::RowOffset(1, row) + offset);
+  std::fill_n(field, size, 0);
+  std::copy(text.begin(), text.end(), field);
+}
+
+// travok-pack writes an empty row whole; a row that only looks partly like one is matched like
+// any other row, so a package made by other means cannot open its image to every drive by
+// accident.
+TEST_F(Eligibility, OnlyAFirstRowWithHashInEndAndModelTakesEveryDrive) {
+  struct Case {
+    const char* start;
+    const char* end;
+    const char* model;
+    bool eligible;
+  };
+  const Case cases[] = {
+      {"#FLSH11", "#", "#", true},
+      {"#FLS", "#X", "#ANY", true},   // only the first characters count
+      {"#FLSH11", "", "#", false},    // no "#" in END
+      {"#FLSH11", "X#", "#", false},  // "#" not first
+      {"#FLSH11", "#", "", false},    // no "#" in CMODEL: the row's bounds apply
+      {"#FLSH11", "#", "CORVANE K5", false},
+      {"#flsh11", "#", "#", false},  // START compares with letter case
+  };
+  for (const auto& c : cases) {
+    auto spec = SmallRelease();
+    spec.images = {Image("K5FW0200", {})};
+    auto file = Pack(spec);
+    PutRowField(file, 1, package::kRowStartOffset, package::kRowStartSize, c.start);
+    PutRowField(file, 1, package::kRowEndOffset, package::kRowEndSize, c.end);
+    PutRowField(file, 1, package::kRowModelOffset, package::kRowModelSize, c.model);
+    UseFile(file);
+    EXPECT_EQ(Verdict(Drive("CORVANE K5", "K5FW0100")) == 0, c.eligible)
+        << c.start << " | " << c.end << " | " << c.model;
+  }
+}
+
 TEST_F(Eligibility, TheFirstAdmittingGroupWinsAndEmptyLaterRowsNeverMatch) {
   Use({Image("A", {{"", "", "MODEL A"}}), Image("B", {{"", "", "MODEL B"}}), Image("C", {}),
        Image("D", {{"", "", "MODEL D"}})});
@@ -114,8 +159,7 @@ TEST_F(Eligibility, TheFirstAdmittingGroupWinsAndEmptyLaterRowsNeverMatch) {
     return spec;
   }());
   SetOptionByte(file, package::kOptImageCount, 1);
-  Load(file);
-  package::ParseLeadingOptions(package::PackageArea(), config);
+  UseFile(file);
   EXPECT_EQ(Verdict(Drive("OTHER", "1")), -1);
 }
 
@@ -161,6 +205,44 @@ TEST_F(Eligibility, TargetsOfTheSelectedDrive) {
     const auto t = app::ChkO2N(d, package::PackageArea(), config);
     EXPECT_EQ(t.shown, c.shown) << c.what;
     EXPECT_EQ(t.derived, c.derived) << c.what;
+  }
+}
+
+TEST_F(Eligibility, EveryCapacityTextOfAnNvmeModelHasItsCode) {
+  struct Case {
+    const char* model;
+    const char* target;  // from X$123 for X1000, from AB$CDEFG for AB1CDEFG
+  };
+  const Case cases[] = {
+      // 5-character revisions: the code goes second.
+      {"N9 128GB", "X3123"},
+      {"N9 256GB", "X4123"},
+      {"N9 512GB", "X5123"},
+      {"N9 960GB", "X8123"},
+      {"N9 1024GB", "X6123"},
+      {"N9 1020GB", "X6123"},  // "102"
+      {"N9 1TB", "X6123"},
+      {"N9 2048GB", "X7123"},
+      {"N9 2040GB", "X7123"},  // "204"
+      {"N9 2TB", "X7123"},
+      {"N9 512GB 1TB", "X5123"},  // the capacities are tried from the smallest
+      // Longer revisions: the code goes third.
+      {"N9 128GB", "AB7CDEFG"},
+      {"N9 256GB", "AB8CDEFG"},
+      {"N9 512GB", "AB9CDEFG"},
+      {"N9 960GB", "ABWCDEFG"},
+      {"N9 1024GB", "ABACDEFG"},
+      {"N9 1020GB", "ABACDEFG"},
+      {"N9 1TB", "ABACDEFG"},
+  };
+  for (const auto& c : cases) {
+    const bool bShort = std::strlen(c.target) == 5;
+    Use({Image(bShort ? "X$123" : "AB$CDEFG", {})});
+    DevInfo d = Drive(c.model, bShort ? "X1000" : "AB1CDEFG", true);
+    d.imageIndex = 0;
+    const auto t = app::ChkO2N(d, package::PackageArea(), config);
+    EXPECT_EQ(t.shown, c.target) << c.model;
+    EXPECT_EQ(t.derived, c.target) << c.model;
   }
 }
 

@@ -137,6 +137,50 @@ TEST_F(HiTimerTest, AThreadWithoutTheApplicationHandlesItsOwnMessagesAndLeavesTh
   EXPECT_EQ(msg.wParam, 3u);
 }
 
+// A counter that moves on by `step` ticks at every reading, as a real one does while the
+// program reads it: only then does the cost of a measurement show.
+class SteppingPc : public sim::SimPc {
+ public:
+  bool QueryPerformanceCounter(std::int64_t* count) override {
+    const bool ok = SimPc::QueryPerformanceCounter(count);
+    *count += m_Readings++ * step;
+    return ok;
+  }
+  std::int64_t step = 0;
+
+ private:
+  std::int64_t m_Readings = 0;
+};
+
+class HiTimerOverheadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { os::Install(&pc); }
+  void TearDown() override { os::Install(nullptr); }
+  SteppingPc pc;
+};
+
+TEST_F(HiTimerOverheadTest, EveryIntervalIsMeasuredLessTheCostOfMeasuring) {
+  // 100 us a reading at 10 MHz. The calibration spans four readings, so it finds 300 us.
+  pc.step = 1000;
+  platform::HiTimer timer;
+  timer.Start();
+  pc.Sleep(250);
+  // From the start: 250 ms and one reading, less the 300 us.
+  EXPECT_DOUBLE_EQ(double(timer.Elapsed()), 0.2498);
+  EXPECT_DOUBLE_EQ(double(timer.Total()), 0.2498) << "up to the last reading";
+  timer.Stop();
+  EXPECT_DOUBLE_EQ(double(timer.Total()), 0.2499);
+
+  // Each interval loses the overhead once, and one shorter than it counts as nothing.
+  timer.Start();
+  pc.Sleep(100);
+  timer.Stop();
+  EXPECT_DOUBLE_EQ(double(timer.Total()), 0.2499 + 0.0998);
+  timer.Start();
+  timer.Stop();
+  EXPECT_DOUBLE_EQ(double(timer.Total()), 0.2499 + 0.0998);
+}
+
 TEST_F(HiTimerTest, WithoutAPerformanceCounterReadingsStayZeroButAWaitEnds) {
   pc.system.performanceCounter = false;
   pc.Sleep(4'294'967'290u);  // the tick count wraps during the wait

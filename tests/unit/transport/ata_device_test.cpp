@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -283,7 +284,7 @@ TEST_F(AtaDeviceTest, AtaPassThroughTakesTheRegistersBackAnd7FhForSuccess) {
   drive.faults.push_back(sim::SimFault::AtaError(0xEC, 0x7F, 0x00));
   length = 512;
   EXPECT_EQ(Read(d, length, buffer.data()), ATACMD_OK);
-  EXPECT_EQ(d.LastAtaStatus(), 0x51) << "left from the command before";
+  EXPECT_EQ(d.LastAtaStatus(), 0) << "the 51h belonged to the command before";
   EXPECT_EQ(d.LastTaskFile()[reg::kCommand], 0x7F);
   EXPECT_EQ(buffer[0], 0xEE);
   EXPECT_EQ(length, 512u);
@@ -316,6 +317,69 @@ TEST_F(AtaDeviceTest, TheVendorCdbReturnsNoRegistersAndACheckConditionIsAnError)
   Drive("D").faults.push_back(sim::SimFault::CheckCondition(0xEC, {0, 0, 0}));
   length = 512;
   EXPECT_EQ(Read(d, length, buffer.data()), ATACMD_OK);
+}
+
+// A download's failure text shows what the device object holds after the failing command. An
+// aborted command before it, on this drive or through another transport, must not show up
+// there: each command starts with no status and no registers of its own.
+TEST_F(AtaDeviceTest, TheStatusAndRegistersOfACommandDoNotOutliveIt) {
+  const TaskFile none = {};
+  const TaskFile noRegisters = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  struct Case {
+    const char* name;
+    int kind;
+    std::optional<sim::SimFault> fault;
+    std::uint8_t result;
+    TaskFile taskFile;  // LastTaskFile afterwards
+  };
+  const Case cases[] = {
+      {"vendor CDB, the bridge answers CHECK CONDITION", kKindScsiVendorCdb,
+       sim::SimFault::AtaError(0xEC, 0x51), ATACMD_ERR, noRegisters},
+      {"vendor CDB, done", kKindScsiVendorCdb, std::nullopt, ATACMD_OK, noRegisters},
+      {"SAT, fixed sense without registers", kKindSat,
+       sim::SimFault::CheckCondition(0xEC, {0x05, 0x24, 0x00}), ATACMD_ERR, none},
+      {"ATA pass-through, refused by Windows", kKindAtaPassThrough, sim::SimFault::WindowsError(5),
+       ATACMD_FAIL, none},
+      {"no transport", kKindNvme, std::nullopt, ATACMD_SYS_NOT_SUPPORT, none},
+  };
+  // One drive that takes all three pass-through kinds, so only the kind changes.
+  TAtaDevice& d = Bound("transports = [\"ata\", \"cdb\", \"sat\"]\nsat_sense = \"fixed\"");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Drive("D").faults.clear();
+    std::vector<std::uint8_t> buffer(512);
+    d.SetTransportKind(kKindAtaPassThrough);
+    Drive("D").faults.push_back(sim::SimFault::AtaError(0xEC, 0x51, 0x04));
+    std::uint32_t length = 512;
+    ASSERT_EQ(Read(d, length, buffer.data()), ATACMD_ERR);
+    ASSERT_EQ(d.LastAtaStatus(), 0x51);
+
+    d.SetTransportKind(c.kind);
+    if (c.fault) Drive("D").faults.push_back(*c.fault);
+    length = 512;
+    EXPECT_EQ(Read(d, length, buffer.data()), c.result);
+    if (c.fault) {
+      EXPECT_EQ(Drive("D").faults.back().times, 0) << "the fault took the command";
+    }
+    EXPECT_EQ(d.LastAtaStatus(), 0);
+    EXPECT_EQ(d.LastTaskFile(), c.taskFile);
+  }
+
+  // A command that finds the handle closed binds the drive again first, with a probe of its
+  // own; the registers of the probe's reply are not this command's either.
+  Drive("D").faults.clear();
+  d.SetTransportKind(kKindAtaPassThrough);
+  d.ClosePort();
+  sim::SimFault refused = sim::SimFault::WindowsError(5);
+  refused.skip = 2;  // past the probe's vendor version request and reply
+  Drive("D").faults.push_back(refused);
+  Mark();
+  std::vector<std::uint8_t> buffer(512);
+  std::uint32_t length = 512;
+  EXPECT_EQ(Read(d, length, buffer.data()), ATACMD_FAIL);
+  EXPECT_EQ(Count("CreateFileA"), 1) << "bound again";
+  EXPECT_EQ(Requests().size(), 3u) << "the probe's two, then the refused command";
+  EXPECT_EQ(d.LastTaskFile(), none);
 }
 
 TEST_F(AtaDeviceTest, SatReadsBothSenseFormatsAndWritesTheRegistersBack) {
