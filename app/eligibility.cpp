@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "framework/conversions.h"
+#include "os/os.h"
 #include "package/package_layout.h"
-#include "platform/os/os.h"
 
 namespace app {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "discovery/dev_mgr_functions.h"
 #include "discovery/device_node.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace discovery {
 

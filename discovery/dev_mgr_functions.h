@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace discovery {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/os/devices.h"
+#include "os/devices.h"
 
 namespace discovery {
 

@@ -10,7 +10,7 @@
 
 #include "discovery/dev_mgr_functions.h"
 #include "discovery/setupapi_layout.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace discovery {
 

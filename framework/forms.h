@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace fw {
 

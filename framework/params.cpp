@@ -1,6 +1,6 @@
 #include "framework/params.h"
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace fw {
 namespace {

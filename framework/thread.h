@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace fw {
 

@@ -1,7 +1,7 @@
 #include "framework/timer.h"
 
 #include "framework/application.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace fw {
 

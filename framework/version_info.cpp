@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "framework/bytes.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace fw {
 namespace {

@@ -8,8 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   try {
-    const pack::ReleaseSpec spec = pack::ParseManifestText(text, "/nonexistent");
-    pack::Validate(spec);
+    const pack::Release release = pack::ParseManifestText(text, "/nonexistent");
+    pack::Validate(release);
   } catch (const pack::PackError&) {
   }
   return 0;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "framework/application.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace platform {
 namespace {

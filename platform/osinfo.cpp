@@ -6,8 +6,8 @@
 
 #include "framework/conversions.h"
 #include "framework/fixed_text.h"
+#include "os/os.h"
 #include "platform/hi_timer.h"
-#include "platform/os/os.h"
 
 namespace platform {
 namespace {

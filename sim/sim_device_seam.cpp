@@ -9,7 +9,7 @@
 
 #include "framework/bytes.h"
 #include "framework/conversions.h"
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 #include "sim/sim_pc.h"
 
 namespace sim {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 #include "sim/sim_disk_stack.h"
 #include "sim/sim_nvme_stack.h"
 

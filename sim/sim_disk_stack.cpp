@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "platform/os/os.h"
-#include "platform/os/storage_requests.h"
+#include "os/os.h"
+#include "os/storage_requests.h"
 
 namespace sim {
 namespace {

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace sim {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 #include "sim/sim_device_tree.h"
 #include "sim/sim_files.h"
 #include "sim/sim_scsi_port.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "framework/bytes.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace sim {
 namespace {

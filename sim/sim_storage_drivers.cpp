@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 #include "sim/sim_pc.h"
 #include "sim/sim_scsi_port.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace sim {
 

@@ -9,7 +9,7 @@
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 
 namespace transport {
 namespace {

@@ -14,8 +14,8 @@
 #include <span>
 #include <string>
 
+#include "os/os.h"
 #include "platform/hi_timer.h"
-#include "platform/os/os.h"
 #include "platform/osinfo.h"
 #include "transport/ata_types.h"
 #include "transport/csmi_phy_info.h"

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "platform/os/os.h"
-#include "platform/os/storage_requests.h"
+#include "os/os.h"
+#include "os/storage_requests.h"
 
 namespace transport {
 

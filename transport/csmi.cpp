@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 #include "transport/ata_device.h"
 
 namespace transport {

@@ -8,7 +8,7 @@
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
-#include "platform/os/devices.h"
+#include "os/devices.h"
 #include "transport/ata_device.h"
 #include "transport/miniport_request.h"
 #include "transport/nvme_layout.h"

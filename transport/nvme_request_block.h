@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace transport {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 #include "transport/nvme_command.h"
 #include "transport/rste_layout.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "framework/bytes.h"
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 #include "transport/ata_device.h"
 
 namespace transport {

@@ -6,8 +6,8 @@
 
 #include <string_view>
 
-#include "platform/os/os.h"
-#include "platform/os/win_constants.h"
+#include "os/os.h"
+#include "os/win_constants.h"
 
 static_assert(os::kERROR_FILE_NOT_FOUND == ERROR_FILE_NOT_FOUND);
 static_assert(os::kERROR_ACCESS_DENIED == ERROR_ACCESS_DENIED);

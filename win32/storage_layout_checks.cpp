@@ -16,7 +16,7 @@
 
 #include "discovery/setupapi_layout.h"
 #include "discovery/storage_layout.h"
-#include "platform/os/devices.h"
+#include "os/devices.h"
 
 namespace l = discovery::layout;
 

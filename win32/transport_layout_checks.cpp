@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 #include "transport/ata_types.h"
 #include "transport/csmi_layout.h"
 #include "transport/pass_through_layout.h"

@@ -1,7 +1,7 @@
 // The seam realised on Windows: each operation forwards to the Windows call of its name.
 #pragma once
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace win32 {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 
 namespace win32 {
 

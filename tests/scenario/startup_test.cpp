@@ -47,10 +47,10 @@ class StartUp : public ::testing::Test {
   std::vector<std::string> labels;
 };
 
-pack::ReleaseSpec UpdaterRelease() {
-  auto spec = SmallRelease();
-  spec.optionDigits[20 - 2] = '1';
-  return spec;
+pack::Release UpdaterRelease() {
+  auto release = SmallRelease();
+  release.optionDigits[20 - 2] = '1';
+  return release;
 }
 
 TEST_F(StartUp, AnEmptyPackageEndsWith4AndSaysNothingWhenSilent) {
@@ -148,9 +148,9 @@ TEST_F(StartUp, UpdaterModeTakesTheCsmiTargetAndGreysClose) {
 }
 
 TEST_F(StartUp, APlainPackageGetsTitleCaptionSystemMenuAndItsLanguage) {
-  auto spec = SmallRelease();
-  spec.language = 1;
-  Load(Pack(spec));
+  auto release = SmallRelease();
+  release.language = 1;
+  Load(Pack(release));
   Run();
   EXPECT_EQ(caption, "Corvane Travok Utility for Windows (v3.2.0.1)");
   EXPECT_NE(MainWindow().style & os::kWS_SYSMENU, 0u);
@@ -161,8 +161,8 @@ TEST_F(StartUp, APlainPackageGetsTitleCaptionSystemMenuAndItsLanguage) {
   EXPECT_EQ(labels[0], app::kLabel1.big5);
   EXPECT_EQ(labels[5], app::kClose.big5);
 
-  spec.language = 0;
-  Load(Pack(spec));
+  release.language = 0;
+  Load(Pack(release));
   Run();
   const std::vector<std::string> english = {
       "Please select target device", "it will be updated from", "To", "Message", "Update", "Close"};

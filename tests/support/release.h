@@ -21,24 +21,24 @@ inline std::vector<std::uint8_t> TemplateImage() {
 }
 
 // A small valid release: one image of `imageSize` bytes for every drive, silent options.
-inline pack::ReleaseSpec SmallRelease(std::size_t imageSize = 4096) {
-  pack::ReleaseSpec spec;
-  spec.title = "Corvane Travok Utility for Windows";
-  spec.version = "v3.2.0.1";
-  spec.releaseDate = "2026/12/09";
-  spec.productModel = "Corvane K5";
-  pack::ImageSpec image;
+inline pack::Release SmallRelease(std::size_t imageSize = 4096) {
+  pack::Release release;
+  release.title = "Corvane Travok Utility for Windows";
+  release.version = "v3.2.0.1";
+  release.releaseDate = "2026/12/09";
+  release.productModel = "Corvane K5";
+  pack::ReleaseImage image;
   image.source = "k5.bin";
   image.bytes.resize(imageSize);
   for (std::size_t i = 0; i < imageSize; ++i) image.bytes[i] = std::uint8_t(i * 7 + 3);
   image.newFw = "K5FW0200";
-  spec.images.push_back(image);
-  return spec;
+  release.images.push_back(image);
+  return release;
 }
 
-inline std::vector<std::uint8_t> Pack(const pack::ReleaseSpec& spec) {
+inline std::vector<std::uint8_t> Pack(const pack::Release& release) {
   std::vector<std::uint8_t> file = TemplateImage();
-  pack::WriteRelease(file, spec);
+  pack::WriteRelease(file, release);
   return file;
 }
 

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "platform/os/os.h"
+#include "os/os.h"
 #include "win32/win32_os.h"
 
 namespace {

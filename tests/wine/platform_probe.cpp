@@ -13,8 +13,8 @@
 
 #include "framework/application.h"
 #include "framework/timer.h"
+#include "os/os.h"
 #include "platform/hi_timer.h"
-#include "platform/os/os.h"
 #include "platform/osinfo.h"
 #include "win32/win32_os.h"
 

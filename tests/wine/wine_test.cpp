@@ -99,17 +99,17 @@ class Wine : public ::testing::Test {
   std::vector<std::uint8_t> Template() { return ReadFile(kWin64Dir / "travok.exe"); }
 
   std::vector<std::uint8_t> Release(const std::string& digitsWith, int position) {
-    pack::ReleaseSpec spec;
-    spec.title = "Corvane Travok Utility for Windows";
-    spec.version = "v3.2.0.1";
-    pack::ImageSpec image;
+    pack::Release release;
+    release.title = "Corvane Travok Utility for Windows";
+    release.version = "v3.2.0.1";
+    pack::ReleaseImage image;
     image.source = "k5.bin";
     image.bytes.assign(4096, 0x5A);
     image.newFw = "K5FW0200";
-    spec.images.push_back(image);
-    if (position) spec.optionDigits[std::size_t(position - 2)] = digitsWith[0];
+    release.images.push_back(image);
+    if (position) release.optionDigits[std::size_t(position - 2)] = digitsWith[0];
     auto exe = Template();
-    pack::WriteRelease(exe, spec);
+    pack::WriteRelease(exe, release);
     return exe;
   }
 };

@@ -54,7 +54,7 @@ void Build(const fs::path& manifest, const fs::path& templatePath, const fs::pat
   if (fs::equivalent(templatePath, output, ec))
     throw pack::PackError("the output " + output.string() + " is the template itself");
   std::vector<std::uint8_t> file = ReadBytes(templatePath, "template");
-  const pack::ReleaseSpec release = pack::ParseManifest(manifest);
+  const pack::Release release = pack::ParseManifest(manifest);
   pack::WriteRelease(file, release);
   WriteBytesAtomically(output, file);
 }

@@ -29,7 +29,7 @@ class ManifestReader {
   ManifestReader(std::string sourceName, fs::path baseDir)
       : m_source(std::move(sourceName)), m_baseDir(std::move(baseDir)) {}
 
-  ReleaseSpec Read(std::string_view text) {
+  Release Read(std::string_view text) {
     toml::table root;
     try {
       root = toml::parse(text, m_source);
@@ -40,7 +40,7 @@ class ManifestReader {
     // setting its engineer meant to give it.
     CheckKeys(root, kTopKeys, "");
     m_root = &root;
-    ReleaseSpec release;
+    Release release;
     release.title = Required(root, "title", "title");
     release.version = Required(root, "version", "version");
     release.releaseDate = String(root, "release_date", "release_date").value_or("");
@@ -116,7 +116,7 @@ class ManifestReader {
     return std::to_string(lo) + ".." + std::to_string(hi);
   }
 
-  void ReadOptions(const toml::table& t, ReleaseSpec& release) const {
+  void ReadOptions(const toml::table& t, Release& release) const {
     CheckKeys(t, kOptionKeys, "options.", kOptionNames);
     if (const toml::node* n = t.get("visual_style"))
       release.visualStyle = Integer(*n, "options.visual_style", 0, 127);
@@ -168,10 +168,10 @@ class ManifestReader {
     return row;
   }
 
-  ImageSpec ReadImage(const toml::table& t, int number) const {
+  ReleaseImage ReadImage(const toml::table& t, int number) const {
     std::string field = "image " + std::to_string(number);
     CheckKeys(t, kImageKeys, field + ".");
-    ImageSpec image;
+    ReleaseImage image;
     image.source = Required(t, "file", field + " file");
     field += " (" + image.source + ")";
     image.newFw = Required(t, "new_fw", field + " new_fw");
@@ -206,12 +206,12 @@ class ManifestReader {
 
 }  // namespace
 
-ReleaseSpec ParseManifestText(std::string_view toml, const std::filesystem::path& baseDir) {
+Release ParseManifestText(std::string_view toml, const std::filesystem::path& baseDir) {
   ManifestReader reader("manifest", baseDir);
   return reader.Read(toml);
 }
 
-ReleaseSpec ParseManifest(const std::filesystem::path& manifest) {
+Release ParseManifest(const std::filesystem::path& manifest) {
   std::ifstream in(manifest, std::ios::binary);
   if (!in || fs::is_directory(manifest))
     throw PackError("cannot read the manifest " + manifest.string());

@@ -23,7 +23,7 @@ struct ConstraintRow {
   std::string start, end, model;
 };
 
-struct ImageSpec {
+struct ReleaseImage {
   std::string source;  // the file as the manifest names it, for messages
   std::vector<std::uint8_t> bytes;
   std::string newFw, fwExt;
@@ -32,11 +32,11 @@ struct ImageSpec {
 
 inline constexpr int kOptionDigitCount = 28;  // positions 2..29
 
-struct ReleaseSpec {
+struct Release {
   std::string title, version, releaseDate, productModel;
   int visualStyle = 0, language = 0, flashMode = 0;                // option bytes A, B, C
   std::string optionDigits = std::string(kOptionDigitCount, '0');  // index = position - 2
-  std::vector<ImageSpec> images;                                   // count becomes byte D
+  std::vector<ReleaseImage> images;                                // count becomes byte D
 };
 
 // The option digits a manifest may set by name. Flags are '0' or '1'; numbers one digit.
@@ -65,15 +65,15 @@ inline constexpr std::array<OptionName, 16> kOptionNames{{
 }};
 
 // Reads the manifest and the image files it names, relative to the manifest's folder.
-ReleaseSpec ParseManifest(const std::filesystem::path& manifest);
-ReleaseSpec ParseManifestText(std::string_view toml, const std::filesystem::path& baseDir);
+Release ParseManifest(const std::filesystem::path& manifest);
+Release ParseManifestText(std::string_view toml, const std::filesystem::path& baseDir);
 
 // Throws PackError naming the field and the limit it breaks.
-void Validate(const ReleaseSpec& release);
+void Validate(const Release& release);
 
 // Finds the configuration block in `file`, validates `release` and patches the release in place.
 // On any error `file` is left as it was.
-void WriteRelease(std::vector<std::uint8_t>& file, const ReleaseSpec& release);
+void WriteRelease(std::vector<std::uint8_t>& file, const Release& release);
 
 // A person's report of what the release in `file` holds; throws PackError if it has no block.
 std::string Inspect(std::span<const std::uint8_t> file);

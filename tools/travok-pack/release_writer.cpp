@@ -39,14 +39,14 @@ std::string Digits10(std::size_t value) {
   return std::string(kNumberDigits - s.size(), '0') + s;
 }
 
-void WriteTexts(BlockWriter& w, const ReleaseSpec& release) {
+void WriteTexts(BlockWriter& w, const Release& release) {
   w.Put(kTitleOffset, kTitleSize, release.title);
   w.Put(kVersionOffset, kVersionSize, release.version);
   w.Put(kReleaseDateOffset, kReleaseDateSize, release.releaseDate);
   w.Put(kProductModelOffset, kProductModelSize, release.productModel);
 }
 
-void WriteConstraints(BlockWriter& w, const ReleaseSpec& release) {
+void WriteConstraints(BlockWriter& w, const Release& release) {
   for (int g = 1; g <= kMaxImages; ++g) {
     const std::vector<ConstraintRow>* rows = std::size_t(g) <= release.images.size()
                                                  ? &release.images[std::size_t(g - 1)].rows
@@ -67,7 +67,7 @@ void WriteConstraints(BlockWriter& w, const ReleaseSpec& release) {
   }
 }
 
-void WriteOptions(BlockWriter& w, const ReleaseSpec& release) {
+void WriteOptions(BlockWriter& w, const Release& release) {
   const std::size_t at = kOptionRecordOffset;
   w.Put(at, kOptionRecordSize, kOptionKey);
   w.PutByte(at + kOptVisualStyle, release.visualStyle);
@@ -79,7 +79,7 @@ void WriteOptions(BlockWriter& w, const ReleaseSpec& release) {
               release.optionDigits[std::size_t(p - kFirstOptionPosition)]);
 }
 
-void WriteImageEntries(BlockWriter& w, const ReleaseSpec& release) {
+void WriteImageEntries(BlockWriter& w, const Release& release) {
   std::size_t offset = 0;
   for (int n = 1; n <= kMaxImages; ++n) {
     if (std::size_t(n) > release.images.size()) {
@@ -89,7 +89,7 @@ void WriteImageEntries(BlockWriter& w, const ReleaseSpec& release) {
       w.PutTemplate(FwExtEntry(n), kRevisionEntrySize);
       continue;
     }
-    const ImageSpec& image = release.images[std::size_t(n - 1)];
+    const ReleaseImage& image = release.images[std::size_t(n - 1)];
     const std::string digit(1, ImageDigit(n));
     w.Put(ImageStartEntry(n), kNumberEntrySize, "BIN_START" + digit + "=" + Digits10(offset));
     w.Put(ImageSizeEntry(n), kNumberEntrySize,
@@ -100,9 +100,9 @@ void WriteImageEntries(BlockWriter& w, const ReleaseSpec& release) {
   }
 }
 
-void WritePayload(std::uint8_t* payload, const ReleaseSpec& release) {
+void WritePayload(std::uint8_t* payload, const Release& release) {
   std::memset(payload, 0, kPayloadSize);
-  for (const ImageSpec& image : release.images) {
+  for (const ReleaseImage& image : release.images) {
     std::memcpy(payload, image.bytes.data(), image.bytes.size());
     payload += image.bytes.size();
   }
@@ -110,7 +110,7 @@ void WritePayload(std::uint8_t* payload, const ReleaseSpec& release) {
 
 }  // namespace
 
-void WriteRelease(std::vector<std::uint8_t>& file, const ReleaseSpec& release) {
+void WriteRelease(std::vector<std::uint8_t>& file, const Release& release) {
   std::string error;
   const auto block = LocatePackageBlock(file, &error);
   if (!block) throw PackError(error);

@@ -42,7 +42,7 @@ std::string PositionName(int position) {
   return name;
 }
 
-void CheckOptions(const ReleaseSpec& release) {
+void CheckOptions(const Release& release) {
   CheckOptionByte("options.visual_style", release.visualStyle);
   CheckOptionByte("options.language", release.language);
   CheckOptionByte("options.flash_mode", release.flashMode);
@@ -64,7 +64,7 @@ void CheckRow(const std::string& field, const ConstraintRow& row) {
     Refuse(field + " start", "\"" + row.start + "\" begins with '#', which marks an empty row");
 }
 
-void CheckImage(int number, const ImageSpec& image) {
+void CheckImage(int number, const ReleaseImage& image) {
   const std::string field = "image " + std::to_string(number) + " (" + image.source + ")";
   if (image.bytes.empty()) Refuse(field, "the file is empty");
   if (image.bytes.size() > package::kImageBufferSize)
@@ -79,7 +79,7 @@ void CheckImage(int number, const ImageSpec& image) {
     CheckRow(field + " constraint " + std::to_string(r + 1), image.rows[r]);
 }
 
-void CheckImages(const std::vector<ImageSpec>& images) {
+void CheckImages(const std::vector<ReleaseImage>& images) {
   if (images.empty()) Refuse("image", "none given; a release must carry firmware");
   if (images.size() > std::size_t(package::kMaxImages))
     Refuse("image", std::to_string(images.size()) + " images, more than the " +
@@ -96,7 +96,7 @@ void CheckImages(const std::vector<ImageSpec>& images) {
 
 }  // namespace
 
-void Validate(const ReleaseSpec& release) {
+void Validate(const Release& release) {
   // Each text field ends with a NUL the program relies on, so one byte less than the field.
   CheckText("title", release.title, package::kTitleSize - 1, true);
   CheckText("version", release.version, package::kVersionSize - 1, true);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "discovery/dev_mgr.h"
-#include "platform/os/devices.h"
+#include "os/devices.h"
 #include "transport/ata_device.h"
 
 namespace travok_sim {

@@ -27,9 +27,9 @@ DevInfo Drive(const std::string& model, const std::string& firmware, bool nvme =
   return d;
 }
 
-pack::ImageSpec Image(std::string newFw, std::vector<pack::ConstraintRow> rows,
-                      std::string fwExt = "") {
-  pack::ImageSpec image;
+pack::ReleaseImage Image(std::string newFw, std::vector<pack::ConstraintRow> rows,
+                         std::string fwExt = "") {
+  pack::ReleaseImage image;
   image.source = newFw + ".bin";
   image.bytes.assign(512, 1);
   image.newFw = std::move(newFw);
@@ -44,12 +44,12 @@ class Eligibility : public ::testing::Test {
   void TearDown() override { os::Install(nullptr); }
 
   // Packs `images`, loads the release and parses its options.
-  void Use(std::vector<pack::ImageSpec> images, const std::string& flags = "") {
-    auto spec = SmallRelease();
-    spec.images = std::move(images);
+  void Use(std::vector<pack::ReleaseImage> images, const std::string& flags = "") {
+    auto release = SmallRelease();
+    release.images = std::move(images);
     for (char f : flags)
-      spec.optionDigits[std::size_t((f == 'x' ? 2 : f == 'n' ? 15 : 24) - 2)] = '1';
-    UseFile(Pack(spec));
+      release.optionDigits[std::size_t((f == 'x' ? 2 : f == 'n' ? 15 : 24) - 2)] = '1';
+    UseFile(Pack(release));
   }
   void UseFile(const std::vector<std::uint8_t>& file) {
     Load(file);
@@ -132,9 +132,9 @@ TEST_F(Eligibility, OnlyAFirstRowWithHashInEndAndModelTakesEveryDrive) {
       {"#flsh11", "#", "#", false},  // START compares with letter case
   };
   for (const auto& c : cases) {
-    auto spec = SmallRelease();
-    spec.images = {Image("K5FW0200", {})};
-    auto file = Pack(spec);
+    auto release = SmallRelease();
+    release.images = {Image("K5FW0200", {})};
+    auto file = Pack(release);
     PutRowField(file, 1, package::kRowStartOffset, package::kRowStartSize, c.start);
     PutRowField(file, 1, package::kRowEndOffset, package::kRowEndSize, c.end);
     PutRowField(file, 1, package::kRowModelOffset, package::kRowModelSize, c.model);
@@ -154,9 +154,9 @@ TEST_F(Eligibility, TheFirstAdmittingGroupWinsAndEmptyLaterRowsNeverMatch) {
 
   // Groups past the image count are ignored even when filled.
   auto file = Pack([] {
-    auto spec = SmallRelease();
-    spec.images = {Image("A", {{"", "", "MODEL A"}}), Image("B", {})};
-    return spec;
+    auto release = SmallRelease();
+    release.images = {Image("A", {{"", "", "MODEL A"}}), Image("B", {})};
+    return release;
   }());
   SetOptionByte(file, package::kOptImageCount, 1);
   UseFile(file);

@@ -39,7 +39,7 @@ prefix = "Q7305"
 file = "fw/b.bin"
 new_fw = "K5FW0201"
 )");
-  const pack::ReleaseSpec release = pack::ParseManifest(manifest);
+  const pack::Release release = pack::ParseManifest(manifest);
 
   EXPECT_EQ(release.title, "Corvane Travok Utility for Windows");
   EXPECT_EQ(release.version, "v3.2.0.1");
@@ -52,7 +52,7 @@ new_fw = "K5FW0201"
   EXPECT_EQ(release.optionDigits, "1101071111111111111111111111");
 
   ASSERT_EQ(release.images.size(), 2u);
-  const pack::ImageSpec& first = release.images[0];
+  const pack::ReleaseImage& first = release.images[0];
   EXPECT_EQ(first.source, "fw/a.bin");
   EXPECT_EQ(first.bytes, (std::vector<std::uint8_t>{1, 2, 3}));
   EXPECT_EQ(first.newFw, "K5FW0200");

@@ -41,8 +41,8 @@ inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
 }
 
 // Two images: the first limited to two drive models, the second for every drive.
-inline pack::ReleaseSpec SampleRelease() {
-  pack::ReleaseSpec release;
+inline pack::Release SampleRelease() {
+  pack::Release release;
   release.title = "Corvane K5 Updater";
   release.version = "v3.2.0.1";
   release.releaseDate = "2026/12/09";

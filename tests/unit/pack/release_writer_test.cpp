@@ -98,8 +98,8 @@ TEST(WriteRelease, PutsEveryFieldAtItsOffset) {
 
 // Fifteen images at full size, eight rows each and every text at its width: a release that
 // writes every byte the format lets a release reach.
-pack::ReleaseSpec FullRelease() {
-  pack::ReleaseSpec release;
+pack::Release FullRelease() {
+  pack::Release release;
   release.title = std::string(63, 'T');
   release.version = std::string(12, 'V');
   release.releaseDate = std::string(11, 'D');
@@ -107,11 +107,11 @@ pack::ReleaseSpec FullRelease() {
   release.visualStyle = release.language = release.flashMode = 127;
   release.optionDigits = std::string(28, '9');
   for (int n = 1; n <= kMaxImages; ++n) {
-    pack::ImageSpec image{"fw/" + std::to_string(n),
-                          packtest::Pattern(kImageBufferSize, 0x40),
-                          "NEWFW" + std::to_string(100 + n),
-                          "EXTEXT" + std::to_string(10 + n),
-                          {}};
+    pack::ReleaseImage image{"fw/" + std::to_string(n),
+                             packtest::Pattern(kImageBufferSize, 0x40),
+                             "NEWFW" + std::to_string(100 + n),
+                             "EXTEXT" + std::to_string(10 + n),
+                             {}};
     for (int r = 1; r <= kRowsPerGroup; ++r)
       image.rows.push_back({"STARTREV", "END~~~~~", std::string(40, char('A' + r))});
     release.images.push_back(std::move(image));
@@ -161,7 +161,7 @@ TEST(WriteRelease, RefusesAFileWithoutOneWholeBlock) {
 
 struct Refusal {
   const char* name;
-  std::function<void(pack::ReleaseSpec&)> change;
+  std::function<void(pack::Release&)> change;
   std::vector<std::string> mentions;  // the field, and the limit it breaks
 };
 

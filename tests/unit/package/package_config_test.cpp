@@ -14,9 +14,9 @@ namespace {
 using namespace testing_support;
 using package::PackageArea;
 
-pack::ImageSpec Image(std::size_t size, std::string newFw, std::string fwExt,
-                      std::vector<pack::ConstraintRow> rows) {
-  pack::ImageSpec image;
+pack::ReleaseImage Image(std::size_t size, std::string newFw, std::string fwExt,
+                         std::vector<pack::ConstraintRow> rows) {
+  pack::ReleaseImage image;
   image.source = newFw + ".bin";
   image.bytes.assign(size, std::uint8_t(size & 0xFF));
   image.newFw = std::move(newFw);
@@ -27,16 +27,16 @@ pack::ImageSpec Image(std::size_t size, std::string newFw, std::string fwExt,
 
 // The release maker writes, the program reads: two independent readings of one layout.
 TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
-  pack::ReleaseSpec spec;
-  spec.title = "Halbrook K5 Updater";
-  spec.version = "v4.0.0.7";
-  spec.releaseDate = "2026/12/09";
-  spec.productModel = "Corvane K5 SATA SSD";
-  spec.visualStyle = 20;
-  spec.language = 1;
-  spec.flashMode = 3;
-  auto set = [&spec](int position, char digit) {
-    spec.optionDigits[std::size_t(position - 2)] = digit;
+  pack::Release release;
+  release.title = "Halbrook K5 Updater";
+  release.version = "v4.0.0.7";
+  release.releaseDate = "2026/12/09";
+  release.productModel = "Corvane K5 SATA SSD";
+  release.visualStyle = 20;
+  release.language = 1;
+  release.flashMode = 3;
+  auto set = [&release](int position, char digit) {
+    release.optionDigits[std::size_t(position - 2)] = digit;
   };
   for (int p : {2, 4, 5, 8, 11, 12, 17, 20, 22, 23, 24}) set(p, '1');
   set(6, '2');
@@ -45,12 +45,12 @@ TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
   set(26, '5');
   set(3, '9');  // positions that are not read
   set(29, '7');
-  spec.images.push_back(
+  release.images.push_back(
       Image(525312, "K5FW0200", "E0200",
             {{"K5FW0100", "K5FW0199", "CORVANE K5 512GB"}, {"Q7305!!!", "Q7305~~~", ""}}));
-  spec.images.push_back(Image(525313, "K5FW0300", "", {}));
-  spec.images.push_back(Image(1000, "N/A", "", {{"", "K5FW9999", "CORVANE K5 1TB"}}));
-  Load(Pack(spec));
+  release.images.push_back(Image(525313, "K5FW0300", "", {}));
+  release.images.push_back(Image(1000, "N/A", "", {{"", "K5FW9999", "CORVANE K5 1TB"}}));
+  Load(Pack(release));
   const std::uint8_t* block = PackageArea();
 
   package::PackageConfig c;
@@ -116,8 +116,8 @@ TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
   EXPECT_EQ(package::TargetRevision(block, 3), "N/A");
   EXPECT_EQ(package::TargetRevision(block, 4), "N/A");  // not present: "N/A" and five blanks
   EXPECT_EQ(package::ImageSize(block, 4), 0u);
-  EXPECT_EQ(0, std::memcmp(block + package::kPayloadOffset + 525312, spec.images[1].bytes.data(),
-                           spec.images[1].bytes.size()));
+  EXPECT_EQ(0, std::memcmp(block + package::kPayloadOffset + 525312, release.images[1].bytes.data(),
+                           release.images[1].bytes.size()));
   EXPECT_TRUE(package::HasUsableImages(block, c));
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "platform/os/os.h"
+#include "os/os.h"
 #include "sim/machine_toml.h"
 #include "sim/sim_firmware_image.h"
 #include "sim/sim_irst.h"

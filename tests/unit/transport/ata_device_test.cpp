@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "discovery/dev_mgr.h"
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 #include "tests/unit/transport/transport_fixture.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "platform/os/storage_requests.h"
+#include "os/storage_requests.h"
 #include "sim/sim_nvme_identity.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "transport/ata_device.h"

@@ -1,4 +1,4 @@
-#include "platform/os/os.h"
+#include "os/os.h"
 
 #include <cstdlib>
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/os/devices.h"
-#include "platform/os/win_constants.h"
+#include "os/devices.h"
+#include "os/win_constants.h"
 
 namespace os {
 
