@@ -27,15 +27,20 @@ constexpr std::size_t kDeviceType = 0, kInitiatorProtocol = 2, kTargetProtocol =
 constexpr std::size_t kPortId = 28, kNegotiatedRate = 29, kAttached = 36;
 }  // namespace phys
 namespace stp {  // CSMI_SAS_STP_PASSTHRU_BUFFER
-constexpr std::size_t kPhy = 28, kPort = 29, kSasAddress = 32, kFis = 44, kFlags = 64,
-                      kDataLength = 68, kConnection = 72, kStatusFis = 76, kDataBytes = 160,
-                      kData = 164, kSize = 168;
+constexpr std::size_t kPhy = 28, kPort = 29, kConnectionRate = 30, kSasAddress = 32, kFis = 44,
+                      kFlags = 64, kDataLength = 68, kConnection = 72, kStatusFis = 76,
+                      kDataBytes = 160, kData = 164, kSize = 168;
 }
 
 constexpr std::uint32_t kDriverInfo = 1, kPhyInfo = 20, kStp = 25;
-constexpr std::uint32_t kBadControlCode = 2, kInvalidParameter = 3, kPhyDoesNotExist = 2002,
-                        kNoSataDevice = 2009;
-constexpr std::uint32_t kStpRead = 0x01, kStpWrite = 0x02;
+constexpr std::uint32_t kBadControlCode = 2, kInvalidParameter = 3, kLinkRateOutOfRange = 2001,
+                        kPhyDoesNotExist = 2002, kNoSataDevice = 2009;
+constexpr std::uint32_t kStpRead = 0x01, kStpWrite = 0x02, kStpUnspecified = 0x04;
+constexpr std::uint32_t kStpDirections = 0x07;
+// PIO, DMA, PACKET, DMA QUEUED, EXECUTE DIAGNOSTIC, RESET DEVICE: how the FIS is carried.
+constexpr std::uint32_t kStpProtocols = 0x3F0;
+// bConnectionRate: negotiated, 1.5, 3.0 or 6.0 Gbit/s.
+constexpr std::uint8_t kRates[] = {0x00, 0x08, 0x09, 0x0A};
 constexpr std::uint8_t kAny = 0xFF;
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
@@ -46,6 +51,10 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
     s += b;
   }
   return s;
+}
+
+bool ExactlyOne(std::uint32_t bits) {
+  return bits && !(bits & (bits - 1));
 }
 
 std::string Signature(std::span<const std::uint8_t> in) {
@@ -102,10 +111,11 @@ SimCsmiPhy* Target(SimCsmiController& c, std::span<const std::uint8_t> in) {
 // One ATA command through the STP pass-through: the register frame in, the drive's answer in
 // the status frame.
 std::uint32_t StpPassThrough(SimCsmiController& c, std::span<std::uint8_t> b, std::size_t outSize,
-                             std::uint32_t timeout, std::uint64_t* elapsedUs, std::uint32_t* error,
-                             std::string* text) {
+                             std::uint32_t headerLength, std::uint32_t timeout,
+                             std::uint64_t* elapsedUs, std::uint32_t* error, std::string* text) {
   const std::uint32_t length = fw::GetU32le(b, stp::kDataLength);
   const std::uint32_t flags = fw::GetU32le(b, stp::kFlags);
+  const std::uint8_t rate = b[stp::kConnectionRate];
   const std::uint8_t* fis = &b[stp::kFis];
   SimAtaCommand command;
   command.registers = {fis[3], fis[12], fis[4], fis[5], fis[6], fis[7], fis[2], 0};
@@ -113,13 +123,22 @@ std::uint32_t StpPassThrough(SimCsmiController& c, std::span<std::uint8_t> b, st
                   : (flags & kStpWrite) ? AtaDataPhase::kOut
                                         : AtaDataPhase::kNone;
   command.length = length;
+  char flagText[16];
+  std::snprintf(flagText, sizeof flagText, "%02X", flags);
   *text = "phy " + std::to_string(b[stp::kPhy]) + " port " + std::to_string(b[stp::kPort]) +
-          " sas " + Hex(b.subspan(stp::kSasAddress, 8)) + " regs " + Hex(command.registers) +
-          " flags " + std::to_string(flags) + " length " + std::to_string(length);
-  if (fis[0] != 0x27 || !(fis[1] & 0x80) || (flags & kStpRead && flags & kStpWrite) ||
-      length > b.size() - stp::kData ||
+          " rate " + std::to_string(rate) + " sas " + Hex(b.subspan(stp::kSasAddress, 8)) +
+          " regs " + Hex(command.registers) + " flags " + flagText + " data " +
+          std::to_string(length);
+  // The header has to cover the whole STP buffer with its data; a driver that reads less would
+  // cut the data short. One direction and one protocol say how the FIS is carried.
+  if (headerLength < stp::kSize - hdr::kSize + length || fis[0] != 0x27 || !(fis[1] & 0x80) ||
+      !ExactlyOne(flags & kStpDirections) || !ExactlyOne(flags & kStpProtocols) ||
+      (flags & ~(kStpDirections | kStpProtocols)) || length > b.size() - stp::kData ||
       (command.phase == AtaDataPhase::kIn && length > outSize - std::min(outSize, stp::kData)))
     return kInvalidParameter;
+  // A rate the controller may choose is taken; the journal shows one that is not "negotiated".
+  if (std::find(std::begin(kRates), std::end(kRates), rate) == std::end(kRates))
+    return kLinkRateOutOfRange;
   SimCsmiPhy* target = Target(c, b);
   if (!target) return kPhyDoesNotExist;
   if (!target->drive) return kNoSataDevice;
@@ -176,10 +195,11 @@ SimIoOutcome CsmiIoControl(SimCsmiController& c, std::uint32_t code,
   const std::string signature = Signature(in);
   const std::uint32_t control = fw::GetU32le(in, hdr::kControlCode);
   const std::uint32_t timeout = fw::GetU32le(in, hdr::kTimeout);
-  journal += " " + signature + " " + std::to_string(control) + " in " + std::to_string(in.size());
+  const std::uint32_t length = fw::GetU32le(in, hdr::kLength);
+  journal += " " + signature + " " + std::to_string(control) + " in " + std::to_string(in.size()) +
+             " length " + std::to_string(length);
   const std::size_t room = std::max<std::size_t>(in.size(), outSize);
-  if (fw::GetU32le(in, hdr::kHeaderLength) != hdr::kSize ||
-      fw::GetU32le(in, hdr::kLength) > room - hdr::kSize)
+  if (fw::GetU32le(in, hdr::kHeaderLength) != hdr::kSize || length > room - hdr::kSize)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   const bool bKnown = (control == kDriverInfo && signature == "CSMIALL") ||
                       ((control == kPhyInfo || control == kStp) && signature == "CSMISAS");
@@ -195,16 +215,19 @@ SimIoOutcome CsmiIoControl(SimCsmiController& c, std::uint32_t code,
   if (!bKnown) {
     returnCode = kBadControlCode;
   } else if (control == kDriverInfo) {
-    returnCode = outSize < info::kSize ? kInvalidParameter : c.driverInfoReturnCode;
+    returnCode = outSize < info::kSize || length < info::kSize - hdr::kSize
+                     ? kInvalidParameter
+                     : c.driverInfoReturnCode;
     if (!returnCode) DriverInfo(c, b);
   } else if (control == kPhyInfo) {
-    returnCode = outSize < phys::kSize ? kInvalidParameter : c.phyInfoReturnCode;
+    returnCode = outSize < phys::kSize || length < phys::kSize - hdr::kSize ? kInvalidParameter
+                                                                            : c.phyInfoReturnCode;
     if (!returnCode) PhyInfo(c, b);
   } else {
     std::string text;
     returnCode = b.size() < stp::kSize || outSize < stp::kSize
                      ? kInvalidParameter
-                     : StpPassThrough(c, b, outSize, timeout, &elapsedUs, &error, &text);
+                     : StpPassThrough(c, b, outSize, length, timeout, &elapsedUs, &error, &text);
     journal += " " + text;
     returned = std::min<std::size_t>(outSize, stp::kData + fw::GetU32le(b, stp::kDataBytes));
   }

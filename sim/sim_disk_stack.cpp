@@ -22,7 +22,7 @@ constexpr std::size_t Round(std::size_t n) {
 }
 
 namespace apt {  // ATA_PASS_THROUGH_EX / _DIRECT
-constexpr std::size_t kLength = 0, kFlags = 2, kTransfer = 8, kTimeout = 12;
+constexpr std::size_t kLength = 0, kFlags = 2, kPathId = 4, kTransfer = 8, kTimeout = 12;
 constexpr std::size_t kData = kPtrField;
 constexpr std::size_t kPrevious = kData + kPtr;
 constexpr std::size_t kCurrent = kPrevious + 8;
@@ -30,13 +30,21 @@ constexpr std::size_t kSize = Round(kCurrent + 8);
 }  // namespace apt
 
 namespace spt {  // SCSI_PASS_THROUGH / _DIRECT
-constexpr std::size_t kLength = 0, kStatus = 2, kCdbLength = 6, kSenseLength = 7, kDataIn = 8,
-                      kTransfer = 12, kTimeout = 16;
+constexpr std::size_t kLength = 0, kStatus = 2, kPathId = 3, kTargetId = 4, kLun = 5,
+                      kCdbLength = 6, kSenseLength = 7, kDataIn = 8, kTransfer = 12, kTimeout = 16;
 constexpr std::size_t kData = kPtrField;
 constexpr std::size_t kSenseOffset = kData + kPtr;
 constexpr std::size_t kCdb = kSenseOffset + 4;
 constexpr std::size_t kSize = Round(kCdb + 16);
 }  // namespace spt
+
+// The port drivers take time-outs from one second to 30 hours.
+constexpr std::uint32_t kMaxTimeout = 30 * 60 * 60;
+
+// The bridges with the vendor CDB put their ATA command channel at target 1 of their bus, next
+// to the disk's own LUN at target 0; their port driver passes the request's address through.
+constexpr std::uint8_t kVendorCdbTarget = 1;
+constexpr std::size_t kVendorCdbLength = 10;
 
 constexpr std::uint8_t kGood = 0x00;
 constexpr std::uint8_t kCheckCondition = 0x02;
@@ -148,6 +156,7 @@ struct Request {
   std::uint32_t timeout = 0;
   std::uintptr_t data = 0;  // offset into bytes (buffered) or the caller's address (direct)
   AtaDataPhase phase = AtaDataPhase::kNone;
+  std::size_t inSize = 0;
   std::uint32_t outSize = 0;
 
   std::vector<std::uint8_t> DataOut() const {
@@ -162,13 +171,18 @@ struct Request {
     std::uint8_t* to = direct ? reinterpret_cast<std::uint8_t*>(data) : bytes.data() + data;
     std::memcpy(to, in.data(), n);
   }
-  // Where the data area is inside the request, it has to lie within what came in (data-out)
-  // or what goes back (data-in).
-  bool DataFits() const {
-    if (phase == AtaDataPhase::kNone || !transfer) return true;
+  // Where the data area is inside the request, it starts past the request's own fields and lies
+  // within what came in (data-out) or what goes back (data-in); without a direction, both.
+  bool DataFits(std::size_t header) const {
+    if (!transfer) return true;
     if (direct) return data != 0;
-    const std::size_t limit = phase == AtaDataPhase::kOut ? bytes.size() : outSize;
-    return data <= limit && transfer <= limit - data;
+    if (data < header) return false;
+    const auto within = [&](std::size_t limit) {
+      return data <= limit && transfer <= limit - data;
+    };
+    if (phase == AtaDataPhase::kOut) return within(inSize);
+    if (phase == AtaDataPhase::kIn) return within(outSize);
+    return within(inSize) && within(outSize);
   }
 };
 
@@ -222,8 +236,19 @@ const char* PassThroughRequestName(std::uint32_t code) {
 
 namespace {
 
-const char* IoctlName(std::uint32_t code) {
-  return PassThroughRequestName(code);
+// What every pass-through entry starts with: the request, and the buffer sizes it came with. A
+// size the stack takes although it is not the one the request family fixes shows here.
+std::string RequestText(std::uint32_t code, std::size_t inSize, std::uint32_t outSize) {
+  return std::string(PassThroughRequestName(code)) + " size " + std::to_string(inSize) + "/" +
+         std::to_string(outSize);
+}
+
+// The port driver of a disk takes the address from the disk itself and ignores these fields;
+// an address that names another device is shown all the same, as the slip it is.
+std::string AddressText(std::span<const std::uint8_t> in, std::size_t at) {
+  if (!in[at] && !in[at + 1] && !in[at + 2]) return "";
+  return " address " + std::to_string(in[at]) + " " + std::to_string(in[at + 1]) + " " +
+         std::to_string(in[at + 2]);
 }
 
 SimIoOutcome Answer(Request& req, std::string journal, std::uint32_t bytesReturned,
@@ -239,12 +264,13 @@ SimIoOutcome Answer(Request& req, std::string journal, std::uint32_t bytesReturn
 SimIoOutcome AtaRequest(SimSataDrive* drive, const SimDiskTransports& transports,
                         std::uint32_t code, std::span<const std::uint8_t> in, std::uint8_t* out,
                         std::uint32_t outSize) {
-  std::string journal = IoctlName(code);
+  std::string journal = RequestText(code, in.size(), outSize);
   if (in.size() < apt::kSize || outSize < apt::kSize)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   Request req;
   req.bytes.assign(in.begin(), in.end());
   req.bytes.resize(std::max<std::size_t>(in.size(), outSize), 0);
+  req.inSize = in.size();
   req.outSize = outSize;
   req.direct = code == os::kIOCTL_ATA_PASS_THROUGH_DIRECT;
   const std::uint16_t flags = fw::GetU16le(in, apt::kFlags);
@@ -258,10 +284,17 @@ SimIoOutcome AtaRequest(SimSataDrive* drive, const SimDiskTransports& transports
   std::copy_n(in.begin() + apt::kCurrent, 8, command.registers.begin());
   command.phase = req.phase;
   command.length = req.transfer;
+  // A data phase without a byte count leaves the drive waiting for data that never comes.
   const bool bValid = fw::GetU16le(in, apt::kLength) == apt::kSize && !(bIn && bOut) &&
-                      req.timeout != 0 && req.DataFits();
+                      !((bIn || bOut) && !req.transfer) && req.timeout != 0 &&
+                      req.timeout <= kMaxTimeout && req.DataFits(apt::kSize);
   if (bValid) command.data = req.DataOut();
-  journal += " " + CommandText(command, req.timeout);
+  // The flags go to the journal as they came. Without ATA_FLAGS_DRDY_REQUIRED the driver sends
+  // the command without waiting for the drive to be ready; it does not refuse it, and a drive
+  // that is ready takes the command, so only the journal can show the flag missing.
+  char flagText[16];
+  std::snprintf(flagText, sizeof flagText, " flags %02X", flags);
+  journal += flagText + AddressText(in, apt::kPathId) + " " + CommandText(command, req.timeout);
   if (!bValid) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   if (transports.passThroughError) return Refuse(journal, transports.passThroughError);
   if (!drive) return Refuse(journal, os::kERROR_INVALID_FUNCTION);
@@ -345,9 +378,14 @@ ScsiAnswer RunCdbCommand(SimSataDrive& drive, const char* transport, Request& re
   return a;
 }
 
+// A vendor CDB addressed anywhere but the bridge's channel reaches the disk's LUN, which knows
+// CCh no better than a disk without the bridge. The bridge itself takes its CDB at 10 bytes.
 ScsiAnswer VendorCdb(SimSataDrive* drive, const SimDiskTransports& t, Request& req,
-                     std::span<const std::uint8_t> cdb) {
-  if (!drive || !t.vendorCdb || cdb.size() < 10) return IllegalRequest(kAscInvalidOpcode);
+                     std::span<const std::uint8_t> in, std::span<const std::uint8_t> cdb) {
+  const bool bBridge =
+      in[spt::kPathId] == 0 && in[spt::kTargetId] == kVendorCdbTarget && in[spt::kLun] == 0;
+  if (!drive || !t.vendorCdb || !bBridge) return IllegalRequest(kAscInvalidOpcode);
+  if (cdb.size() != kVendorCdbLength) return IllegalRequest(kAscInvalidField);
   SimAtaCommand command;
   std::copy_n(cdb.begin() + 2, 8, command.registers.begin());
   command.phase = req.phase;
@@ -383,12 +421,13 @@ ScsiAnswer SatCdb(SimSataDrive* drive, const SimDiskTransports& t, Request& req,
 SimIoOutcome ScsiRequest(SimSataDrive* drive, const SimDiskTransports& transports,
                          std::uint32_t code, std::span<const std::uint8_t> in, std::uint8_t* out,
                          std::uint32_t outSize) {
-  std::string journal = IoctlName(code);
+  std::string journal = RequestText(code, in.size(), outSize);
   if (in.size() < spt::kSize || outSize < spt::kSize)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   Request req;
   req.bytes.assign(in.begin(), in.end());
   req.bytes.resize(std::max<std::size_t>(in.size(), outSize), 0);
+  req.inSize = in.size();
   req.outSize = outSize;
   req.direct = code == os::kIOCTL_SCSI_PASS_THROUGH_DIRECT;
   req.transfer = fw::GetU32le(in, spt::kTransfer);
@@ -403,16 +442,24 @@ SimIoOutcome ScsiRequest(SimSataDrive* drive, const SimDiskTransports& transport
   const std::uint32_t senseOffset = fw::GetU32le(in, spt::kSenseOffset);
   const std::span<const std::uint8_t> cdb =
       in.subspan(spt::kCdb, std::min<std::size_t>(cdbLength, 16));
-  journal += " cdb " + Hex(cdb);
+  // The sense area lies past the request's fields, before a buffered data area and within what
+  // goes back. Any length that fits is taken, so the journal shows the one asked for.
+  const bool bSenseFits =
+      !senseLength ||
+      (senseOffset >= spt::kSize && senseOffset <= outSize &&
+       senseLength <= outSize - senseOffset &&
+       (req.direct || !req.transfer || std::uintptr_t(senseOffset) + senseLength <= req.data));
+  journal +=
+      AddressText(in, spt::kPathId) + " sense " + std::to_string(senseLength) + " cdb " + Hex(cdb);
   if (fw::GetU16le(in, spt::kLength) != spt::kSize || cdbLength == 0 || cdbLength > 16 ||
-      dataIn > os::kSCSI_IOCTL_DATA_UNSPECIFIED || req.timeout == 0 || !req.DataFits() ||
-      (senseLength && (senseOffset > outSize || senseLength > outSize - senseOffset)))
+      dataIn > os::kSCSI_IOCTL_DATA_UNSPECIFIED || req.timeout == 0 || req.timeout > kMaxTimeout ||
+      !req.DataFits(spt::kSize) || !bSenseFits)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   if (transports.passThroughError) return Refuse(journal, transports.passThroughError);
 
   ScsiAnswer a;
   if (cdb[0] == 0xCC)
-    a = VendorCdb(drive, transports, req, cdb);
+    a = VendorCdb(drive, transports, req, in, cdb);
   else if (cdb[0] == 0xA1)
     a = SatCdb(drive, transports, req, cdb);
   else

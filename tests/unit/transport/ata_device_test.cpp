@@ -24,13 +24,27 @@ const std::string kVendorRequest = "regs FC 01 00 00 00 00 FF 00 out 512 timeout
 const std::string kVendorReply = "regs FD 01 00 00 00 00 FF 00 in 512 timeout 10";
 const std::string kIdentify = "regs 00 01 00 00 00 00 EC 00 in 512 timeout 10";
 
-std::string Ata(const std::string& regs) {
-  return "IOCTL_ATA_PASS_THROUGH " + regs;
+// The request sizes of this build: the pointer-sized fields of the Windows structures move what
+// follows them, so 556 and 592 bytes for the buffered requests at 32 bits are 564 and 604 at 64.
+constexpr bool b64 = sizeof(void*) == 8;
+constexpr std::size_t kAtaDirectSize = b64 ? 48 : 40;
+constexpr std::size_t kAtaSize = kAtaDirectSize + 4 + 512;
+constexpr std::size_t kScsiDirectSize = (b64 ? 60 : 48) + 32;  // the sense area ends it
+constexpr std::size_t kScsiSize = kScsiDirectSize + 512;
+
+std::string Size(std::size_t n) {
+  return "size " + std::to_string(n) + "/" + std::to_string(n);
+}
+std::string Ata(const std::string& flags, const std::string& regs) {
+  return "IOCTL_ATA_PASS_THROUGH " + Size(kAtaSize) + " flags " + flags + " " + regs;
 }
 std::string Sat(const std::string& cdb, const std::string& regs) {
-  return "IOCTL_SCSI_PASS_THROUGH cdb " + cdb + " " + regs;
+  return "IOCTL_SCSI_PASS_THROUGH " + Size(kScsiSize) + " sense 32 cdb " + cdb + " " + regs;
 }
-const std::string kVendorCdbRequest = "IOCTL_SCSI_PASS_THROUGH cdb CC 00 FC 01 00 00 00 00 FF 00";
+std::string VendorCdb(const std::string& cdb) {
+  return "IOCTL_SCSI_PASS_THROUGH " + Size(kScsiSize) + " address 0 1 0 sense 24 cdb " + cdb;
+}
+const std::string kVendorCdbRequest = VendorCdb("CC 00 FC 01 00 00 00 00 FF 00");
 
 class AtaDeviceTest : public TransportTest {
  protected:
@@ -143,20 +157,20 @@ TEST_F(AtaDeviceTest, TheProbeKeepsTheFirstKindThatAnswersTheVendorVersionThenId
        "[disk.ata]\n",
        0,
        kKindAtaPassThrough,
-       {Ata(kVendorRequest), Ata(kVendorReply)}},
+       {Ata("05", kVendorRequest), Ata("03", kVendorReply)}},
       {"a bridge with the vendor CDB",
        "transports = [\"cdb\"]",
        "[disk.ata]\n",
        0,
        kKindScsiVendorCdb,
-       {Ata(kVendorRequest), kVendorCdbRequest + " " + kVendorRequest,
-        "IOCTL_SCSI_PASS_THROUGH cdb CC 00 FD 01 00 00 00 00 FF 00 " + kVendorReply}},
+       {Ata("05", kVendorRequest), kVendorCdbRequest + " " + kVendorRequest,
+        VendorCdb("CC 00 FD 01 00 00 00 00 FF 00 ") + kVendorReply}},
       {"SAT only: the bridge CDB is refused",
        "transports = [\"sat\"]",
        "[disk.ata]\n",
        0,
        kKindSat,
-       {Ata(kVendorRequest), kVendorCdbRequest,
+       {Ata("05", kVendorRequest), kVendorCdbRequest,
         Sat("A1 0A 06 FC 01 00 00 00 00 FF 00 00", kVendorRequest),
         Sat("A1 08 0E FD 01 00 00 00 00 FF 00 00", kVendorReply)}},
       {"no vendor channel: identify decides",
@@ -164,20 +178,20 @@ TEST_F(AtaDeviceTest, TheProbeKeepsTheFirstKindThatAnswersTheVendorVersionThenId
        "[disk.ata]\nvendor_commands = false",
        0,
        kKindAtaPassThrough,
-       {Ata(kVendorRequest), kVendorCdbRequest,
-        Sat("A1 0A 06 FC 01 00 00 00 00 FF 00 00", kVendorRequest), Ata(kIdentify)}},
+       {Ata("05", kVendorRequest), kVendorCdbRequest,
+        Sat("A1 0A 06 FC 01 00 00 00 00 FF 00 00", kVendorRequest), Ata("03", kIdentify)}},
       {"style 20 goes to identify at once",
        "",
        "[disk.ata]\n",
        20,
        kKindAtaPassThrough,
-       {Ata(kIdentify)}},
+       {Ata("03", kIdentify)}},
       {"identify data without a configuration word",
        "",
        "[disk.ata]\nvendor_commands = false\nword2 = 0",
        20,
        kKindNone,
-       {Ata(kIdentify), "IOCTL_SCSI_PASS_THROUGH cdb CC 00 00 01 00 00 00 00 EC 00",
+       {Ata("03", kIdentify), VendorCdb("CC 00 00 01 00 00 00 00 EC 00"),
         Sat("A1 08 0E 00 01 00 00 00 00 EC 00 00", kIdentify)}},
   };
   std::string machine;
@@ -266,6 +280,62 @@ TEST_F(AtaDeviceTest, UpTo512BytesTravelInTheRequestAndLongerTransfersDirect) {
   }
 }
 
+// What the driver journals of each request before the command inside it: the buffer sizes, the
+// ATA flags, the SCSI address and the sense length. A stack takes many of these wrong without a
+// word, so only this shows them.
+TEST_F(AtaDeviceTest, EachKindSendsTheSizesFlagsAddressAndSenseLengthItsFormatFixes) {
+  const std::string kAta = "IOCTL_ATA_PASS_THROUGH " + Size(kAtaSize) + " flags ";
+  const std::string kAtaDirect =
+      "IOCTL_ATA_PASS_THROUGH_DIRECT " + Size(kAtaDirectSize) + " flags ";
+  const std::string kScsi = "IOCTL_SCSI_PASS_THROUGH ";
+  const std::string kScsiDirect = "IOCTL_SCSI_PASS_THROUGH_DIRECT " + Size(kScsiDirectSize);
+  const std::string kBridge = " address 0 1 0 sense 24";
+  struct Case {
+    int kind;
+    int direction;
+    std::uint32_t length;
+    std::string request;
+  };
+  const Case cases[] = {
+      {kKindAtaPassThrough, DATA_IN, 512, kAta + "03"},
+      {kKindAtaPassThrough, DATA_IN, 16, kAta + "03"},
+      {kKindAtaPassThrough, DATA_OUT, 512, kAta + "05"},
+      {kKindAtaPassThrough, DATA_NONE, 0, kAta + "00"},
+      {kKindAtaPassThrough, DATA_IN, 4096, kAtaDirect + "03"},
+      // The vendor CDB's buffered request ends with its data, or with the sense area.
+      {kKindScsiVendorCdb, DATA_IN, 512, kScsi + Size(kScsiSize) + kBridge},
+      {kKindScsiVendorCdb, DATA_IN, 16, kScsi + Size(kScsiDirectSize + 16) + kBridge},
+      {kKindScsiVendorCdb, DATA_OUT, 512, kScsi + Size(kScsiSize) + kBridge},
+      {kKindScsiVendorCdb, DATA_NONE, 0, kScsi + Size(kScsiDirectSize) + kBridge},
+      {kKindScsiVendorCdb, DATA_IN, 4096, kScsiDirect + kBridge},
+      // SAT sends the whole request whatever the data.
+      {kKindSat, DATA_IN, 512, kScsi + Size(kScsiSize) + " sense 32"},
+      {kKindSat, DATA_IN, 16, kScsi + Size(kScsiSize) + " sense 32"},
+      {kKindSat, DATA_OUT, 512, kScsi + Size(kScsiSize) + " sense 32"},
+      {kKindSat, DATA_NONE, 0, kScsi + Size(kScsiSize) + " sense 32"},
+      {kKindSat, DATA_IN, 4096, kScsiDirect + " sense 32"},
+  };
+  TAtaDevice& d =
+      Disks({"transports = [\"ata\"]", "transports = [\"cdb\"]", "transports = [\"sat\"]"});
+  std::vector<std::uint8_t> buffer(4096);
+  buffer[0] = 0x0A;
+  buffer[1] = 0x07;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("kind " + std::to_string(c.kind) + ", direction " + std::to_string(c.direction) +
+                 ", " + std::to_string(c.length));
+    Select(d, c.kind == kKindAtaPassThrough ? 0 : c.kind == kKindScsiVendorCdb ? 1 : 2);
+    ASSERT_EQ(d.GetTransportKind(), c.kind);
+    TaskFile tf = c.direction == DATA_OUT    ? TaskFile{0xFC, 1, 0, 0, 0, 0, 0xFF, 0}
+                  : c.direction == DATA_NONE ? TaskFile{0xFD, 0, 0, 0, 0, 0, 0xFF, 0}
+                                             : TaskFile{0, 1, 0, 0, 0, 0, 0xEC, 0};
+    std::uint32_t length = c.length;
+    d.AtaCommand(tf, buffer.data(), c.direction, length);
+    ASSERT_EQ(Requests().size(), 1u);
+    const std::string r = Requests()[0];
+    EXPECT_EQ(r.substr(0, std::min(r.find(" cdb "), r.find(" regs "))), c.request);
+  }
+}
+
 TEST_F(AtaDeviceTest, AtaPassThroughTakesTheRegistersBackAnd7FhForSuccess) {
   TAtaDevice& d = Bound();
   sim::SimSataDrive& drive = Drive("D");
@@ -303,8 +373,8 @@ TEST_F(AtaDeviceTest, TheVendorCdbReturnsNoRegistersAndACheckConditionIsAnError)
   std::uint32_t length = 512;
   EXPECT_EQ(Read(d, length, buffer.data()), ATACMD_OK);
   EXPECT_EQ(d.LastTaskFile(), (TaskFile{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(Requests(), Lines{"IOCTL_SCSI_PASS_THROUGH cdb CC 00 00 01 00 00 00 00 EC 00 " +
-                              std::string("regs 00 01 00 00 00 00 EC 00 in 512 timeout 20")});
+  EXPECT_EQ(Requests(), Lines{VendorCdb("CC 00 00 01 00 00 00 00 EC 00 regs 00 01 00 00 00 00 EC "
+                                        "00 in 512 timeout 20")});
 
   // The bridge reports the drive's abort as CHECK CONDITION: an error, not a success.
   Drive("D").faults.push_back(sim::SimFault::AtaError(0xEC, 0x51));

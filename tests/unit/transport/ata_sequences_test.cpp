@@ -17,8 +17,15 @@ using namespace transport;
 using namespace transport_test;
 using Lines = std::vector<std::string>;
 
+// The buffered request: 556 bytes at 32 bits, 564 at 64, where the pointer-sized fields grow.
+const std::string kAtaRequest = sizeof(void*) == 8 ? "size 564/564" : "size 556/556";
+
+// Data commands wait for the drive to be ready (DRDY_REQUIRED, 01h), non-data ones do not.
 std::string Ata(const std::string& request) {
-  return "IOCTL_ATA_PASS_THROUGH regs " + request;
+  const bool bData = request.find(" none ") == std::string::npos;
+  const bool bOut = request.find(" out ") != std::string::npos;
+  return "IOCTL_ATA_PASS_THROUGH " + kAtaRequest + " flags " + (bData ? bOut ? "05" : "03" : "00") +
+         " regs " + request;
 }
 
 class AtaSequencesTest : public TransportTest {

@@ -74,8 +74,9 @@ TEST_F(CsmiTest, KindFourteenOpensTheControllerAndReadsItsPhys) {
   Mark();
   CsmiPhyInfo info;
   ASSERT_TRUE(d.get_phy_info(info));
-  EXPECT_EQ(Requests(), (std::vector<std::string>{"IOCTL_SCSI_MINIPORT CSMIALL 1 in 204",
-                                                  "IOCTL_SCSI_MINIPORT CSMISAS 20 in 2080"}));
+  EXPECT_EQ(Requests(),
+            (std::vector<std::string>{"IOCTL_SCSI_MINIPORT CSMIALL 1 in 204 length 176",
+                                      "IOCTL_SCSI_MINIPORT CSMISAS 20 in 2080 length 2052"}));
   EXPECT_EQ(NumberOfPhys(info), 3);
   const CsmiPhy sata = PhyAt(info, 0), ssp = PhyAt(info, 1), empty = PhyAt(info, 2);
   EXPECT_TRUE(sata.IsSataTarget());
@@ -153,9 +154,9 @@ TEST_F(CsmiTest, AtaCommandsTravelAsStpPassThroughToTheAddressedPhy) {
   ASSERT_EQ(d.IdentifyDevice(), ATACMD_OK);
   ASSERT_EQ(Requests().size(), 1u);
   EXPECT_EQ(Requests()[0],
-            "IOCTL_SCSI_MINIPORT CSMISAS 25 in 1048744 phy 0 port 0 sas 50 01 02 03 04 05 06 07 "
-            "regs 00 01 00 00 00 A0 EC 00 flags 17 length 512")
-      << "the whole CSMI buffer, device A0h, PIO read";
+            "IOCTL_SCSI_MINIPORT CSMISAS 25 in 1048744 length 652 phy 0 port 0 rate 0 sas 50 01 02 "
+            "03 04 05 06 07 regs 00 01 00 00 00 A0 EC 00 flags 11 data 512")
+      << "the whole CSMI buffer, the header over the data only, device A0h, PIO read";
   EXPECT_EQ(std::string(reinterpret_cast<char*>(d.GetResponseBuffer()) + 54, 8), "OCVRNA E");
 
   // Data out with the PIO write flag, a non-data command with "unspecified".
@@ -165,8 +166,12 @@ TEST_F(CsmiTest, AtaCommandsTravelAsStpPassThroughToTheAddressedPhy) {
   ASSERT_GE(records.size(), 2u);
   EXPECT_EQ(records[records.size() - 2].command.data[1], 0xBE);
   EXPECT_EQ(records[records.size() - 2].command.length, 512u);
-  EXPECT_NE(Requests()[0].find(" flags 18 length 512"), std::string::npos) << Requests()[0];
-  EXPECT_NE(Requests()[1].find("regs FD 00 00 00 00 A0 FF 00 flags 20 length 0"), std::string::npos)
+  EXPECT_NE(Requests()[0].find(" length 652 phy 0 port 0 rate 0 "), std::string::npos)
+      << Requests()[0];
+  EXPECT_NE(Requests()[0].find(" flags 12 data 512"), std::string::npos) << Requests()[0];
+  EXPECT_NE(Requests()[1].find(" length 140 phy 0 port 0 rate 0 "), std::string::npos)
+      << Requests()[1];
+  EXPECT_NE(Requests()[1].find("regs FD 00 00 00 00 A0 FF 00 flags 14 data 0"), std::string::npos)
       << Requests()[1];
   EXPECT_EQ(PhyDrive().Preformats(), 1);
 
