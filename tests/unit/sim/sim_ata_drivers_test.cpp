@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "platform/os/os.h"
-#include "platform/os/storage_requests.h"
+#include "os/os.h"
+#include "os/storage_requests.h"
 #include "sim/machine_toml.h"
 #include "sim/sim_pc.h"
 
