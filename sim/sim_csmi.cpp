@@ -36,7 +36,7 @@ constexpr std::uint32_t kDriverInfo = 1, kPhyInfo = 20, kStp = 25;
 constexpr std::uint32_t kBadControlCode = 2, kInvalidParameter = 3, kLinkRateOutOfRange = 2001,
                         kPhyDoesNotExist = 2002, kNoSataDevice = 2009;
 constexpr std::uint32_t kStpRead = 0x01, kStpWrite = 0x02, kStpUnspecified = 0x04;
-constexpr std::uint32_t kStpDirections = 0x07;
+constexpr std::uint32_t kStpDirections = kStpRead | kStpWrite | kStpUnspecified;
 // PIO, DMA, PACKET, DMA QUEUED, EXECUTE DIAGNOSTIC, RESET DEVICE: how the FIS is carried.
 constexpr std::uint32_t kStpProtocols = 0x3F0;
 // bConnectionRate: negotiated, 1.5, 3.0 or 6.0 Gbit/s.
