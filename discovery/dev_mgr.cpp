@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <utility>
 
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr_functions.h"
@@ -206,6 +207,13 @@ bool TDevMgr::EnumerateDisks() {
   }
   m_DiskCount = filled;
   return true;
+}
+
+std::vector<DiskEntry> TDevMgr::BuildDiskTable() {
+  if (!EnumerateDisks()) return {};
+  m_Disks.resize(std::size_t(m_DiskCount));  // a short fill leaves empty records past the count
+  m_DiskCount = 0;
+  return std::exchange(m_Disks, {});
 }
 
 int TDevMgr::Fill(std::uint32_t expected) {

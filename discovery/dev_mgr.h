@@ -62,6 +62,10 @@ class TDevMgr {
   bool EnumerateDisks();
   int DiskCount() const { return m_DiskCount; }
   std::span<const DiskEntry> Disks() const { return {m_Disks.data(), std::size_t(m_DiskCount)}; }
+  // Enumerates and hands the table over to whoever keeps it (the device object): empty when
+  // the enumeration failed. The manager keeps nothing of it, so a later EnumerateDisks cannot
+  // free records a holder still reads.
+  std::vector<DiskEntry> BuildDiskTable();
 
   // DeviceNumber of IOCTL_STORAGE_GET_DEVICE_NUMBER on the path; -1 on any failure.
   std::int32_t GetDeviceNumber(const std::string& path);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr.h"
@@ -30,27 +31,17 @@ bool IsProbeKind(int kind) {
 
 }  // namespace
 
-TAtaDevice::TAtaDevice()
+TAtaDevice::TAtaDevice(std::vector<discovery::DiskEntry> disks)
     : m_ResponseBuffer(NewBuffer(kResponseBufferSize)),
       m_RequestBuffer(NewBuffer(kRequestBufferSize)),
       m_CsmiBuffer(NewBuffer(kCsmiBufferSize)) {
   // Without its buffers the object must not reach a drive: the table stays empty, so every
   // SelectPort fails and no command is sent.
-  if (!m_ResponseBuffer || !m_RequestBuffer || !m_CsmiBuffer) return;
-  try {
-    m_DevMgr = std::make_unique<discovery::TDevMgr>();
-  } catch (const std::bad_alloc&) {
-    return;
-  }
-  if (m_DevMgr->EnumerateDisks()) {
-    m_Drives = m_DevMgr->Disks().data();
-    m_DriveCount = m_DevMgr->DiskCount();
-  }
+  if (m_ResponseBuffer && m_RequestBuffer && m_CsmiBuffer) m_Disks = std::move(disks);
 }
 
 TAtaDevice::~TAtaDevice() {
   ClosePort();
-  m_DevMgr.reset();
   if (m_ResponseBuffer) std::memset(m_ResponseBuffer.get(), 0, kResponseBufferSize);
   if (m_RequestBuffer) std::memset(m_RequestBuffer.get(), 0, kRequestBufferSize);
   if (m_CsmiBuffer) std::memset(m_CsmiBuffer.get(), 0, kCsmiBufferSize);
@@ -60,10 +51,14 @@ bool TAtaDevice::HandleValid() const {
   return m_Handle != os::kINVALID_HANDLE_VALUE && m_Handle != 0;
 }
 
+int TAtaDevice::DriveCount() const {
+  return int(m_Disks.size());
+}
+
 const discovery::DiskEntry* TAtaDevice::DriveAt(int index) const {
   if (index < 0) index = m_SelectedIndex;
-  if (index < 0 || index >= m_DriveCount) return nullptr;
-  return &m_Drives[index];
+  if (index < 0 || index >= DriveCount()) return nullptr;
+  return &m_Disks[std::size_t(index)];
 }
 
 void TAtaDevice::SetCsmiSasAddress(std::uint32_t low, std::uint32_t high) {
@@ -87,12 +82,12 @@ bool TAtaDevice::SelectPort(int index, const char* path, int scsiPort, int kind)
   const bool bPath = path && *path;
   if (kind == kKindNvme || (kind == kKindNone && !bPath)) {
     // A negative index would reach before the table.
-    if (index < 0 || index >= m_DriveCount) return false;
+    if (index < 0 || index >= DriveCount()) return false;
     m_SelectedIndex = index;
-    m_Selected = &m_Drives[index];
-    m_ParentVid = m_Selected->parentVid;
-    m_ParentDid = m_Selected->parentDid;
+    m_ParentVid = SelectedRecord()->parentVid;
+    m_ParentDid = SelectedRecord()->parentDid;
   }
+  const discovery::DiskEntry* selected = SelectedRecord();
   ClosePort();
 
   const std::uint32_t shareAll =
@@ -105,8 +100,8 @@ bool TAtaDevice::SelectPort(int index, const char* path, int scsiPort, int kind)
   } else if (kind == kKindCsmi) {
     m_CsmiController = index;
     OpenHandle(PortPath("\\\\.\\SCSI%d:", index), shareAll, 0);
-  } else if (m_Selected) {
-    OpenHandle(discovery::FieldText(m_Selected->devicePath), shareAll, 0);
+  } else if (selected) {
+    OpenHandle(discovery::FieldText(selected->devicePath), shareAll, 0);
   }
 
   if (kind == kKindCsmi || kind == kKindNvme) {

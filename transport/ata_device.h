@@ -1,7 +1,11 @@
-// TAtaDevice: the one object through which the program talks to a drive. It keeps the device
-// manager's disk table, the open handle of the selected drive, the transport kind chosen for
+// TAtaDevice: the one object through which the program talks to a drive. It keeps the disk
+// table it was handed, the open handle of the selected drive, the transport kind chosen for
 // it, three preallocated transfer buffers and the command time-out, and carries ATA commands
 // through the Windows ATA and SCSI pass-through requests and CSMI.
+//
+// The table is the object's own for its whole life and the selection is an index into it: the
+// device manager that built it may enumerate again (the rescans after a download do) without
+// leaving this object reading records it freed.
 //
 // The object has no lock: one thread uses it at a time (the main thread, or the flash worker
 // while the main thread waits for it).
@@ -13,6 +17,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "os/os.h"
 #include "platform/hi_timer.h"
@@ -24,7 +29,6 @@
 #include "transport/scsi_sense.h"
 
 namespace discovery {
-class TDevMgr;
 struct DiskEntry;
 }  // namespace discovery
 
@@ -43,7 +47,11 @@ inline constexpr std::size_t kIrstResultSize = 168;
 
 class TAtaDevice {
  public:
-  TAtaDevice();
+  // Start-up builds it with the table its device manager has just enumerated:
+  //   discovery::TDevMgr devMgr;
+  //   transport::TAtaDevice device(devMgr.BuildDiskTable());
+  // Without its buffers the object drops the table, so that it never reaches a drive.
+  explicit TAtaDevice(std::vector<discovery::DiskEntry> disks);
   ~TAtaDevice();
   TAtaDevice(const TAtaDevice&) = delete;
   TAtaDevice& operator=(const TAtaDevice&) = delete;
@@ -55,11 +63,12 @@ class TAtaDevice {
   // kind 14 opens the controller "\\.\SCSI<index>:". True when a usable handle is open.
   bool SelectPort(int index, const char* path, int scsiPort, int kind);
   void ClosePort();
-  int DriveCount() const { return m_DriveCount; }
-  // A negative index is the selected drive; null when out of range.
+  int DriveCount() const;
+  // A negative index is the selected drive; null when out of range. The record lives as long
+  // as this object.
   const discovery::DiskEntry* DriveAt(int index) const;
   int SelectedIndex() const { return m_SelectedIndex; }
-  const discovery::DiskEntry* SelectedRecord() const { return m_Selected; }
+  const discovery::DiskEntry* SelectedRecord() const { return DriveAt(-1); }
   std::uint16_t ParentVid() const { return m_ParentVid; }
   std::uint16_t ParentDid() const { return m_ParentDid; }
   bool HandleValid() const;
@@ -83,7 +92,6 @@ class TAtaDevice {
   void SetVisualStyle(int style) { m_iVisualStyle = style; }
   int VisualStyle() const { return m_iVisualStyle; }
   platform::OSInfo& OsInfo() { return m_OSInfo; }
-  discovery::TDevMgr* DevMgr() { return m_DevMgr.get(); }
 
   // What the last command left.
   std::uint32_t LastOsError() const { return m_LastOsError; }
@@ -182,11 +190,8 @@ class TAtaDevice {
   std::array<std::uint8_t, layout::scsi_request::kDirectSize> m_ScsiDirect = {};
   ScsiSense m_Sense;
   std::uint8_t m_ScsiStatus = 0;
-  const discovery::DiskEntry* m_Drives = nullptr;
-  int m_DriveCount = 0;
+  std::vector<discovery::DiskEntry> m_Disks;
   int m_SelectedIndex = -1;
-  std::unique_ptr<discovery::TDevMgr> m_DevMgr;
-  const discovery::DiskEntry* m_Selected = nullptr;
   std::uint16_t m_ParentVid = 0;
   std::uint16_t m_ParentDid = 0;
   std::uint32_t m_LastOsError = 0;

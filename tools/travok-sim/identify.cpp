@@ -70,7 +70,8 @@ std::string IdentifyDrives(sim::SimPc& pc) {
   os::Install(&pc);
   std::string out;
   {
-    transport::TAtaDevice device;
+    discovery::TDevMgr devMgr;
+    transport::TAtaDevice device(devMgr.BuildDiskTable());
     for (int i = 0; i < device.DriveCount(); ++i) {
       out += "disk " + std::to_string(i) + "  " + device.DriveAt(i)->instanceId + "\n  ";
       if (const std::string nvme = NvmeDrive(device, i); !nvme.empty()) {

@@ -288,6 +288,44 @@ TEST_F(DevMgrTest, AnEnumerationThatEndsInAnErrorYieldsAnEmptyTable) {
   EXPECT_EQ(Journaled(kFillSet), 11);
 }
 
+// ---- The table handed over ----
+
+// The device object keeps the table it is handed for its whole life and counts its drives by
+// it: exactly the records the enumeration filled go over, and the manager keeps none.
+TEST_F(DevMgrTest, TheHandedTableHoldsOnlyTheFilledRecordsAndTheManagerKeepsNone) {
+  struct Case {
+    const char* name;
+    std::string machine;
+    std::vector<std::string> names;
+  };
+  const std::string a = Disk("A", "scsi_address = [0, 0, 0, 0]");
+  const Case cases[] = {
+      {"WMI counts more disks than there are",
+       "[system]\nwmi_disk_count = 5\n" + std::string(kController) + a +
+           Disk("B", "scsi_address = [0, 0, 1, 0]") + Disk("C", "scsi_address = [0, 0, 2, 0]"),
+       {"A", "B", "C"}},
+      {"the walk ends in an error",
+       "[system]\ndevice_enum_error = 1784\nwmi_disk_count = 2\n" + std::string(kController) + a,
+       {}},
+      {"a required export is missing",
+       "[libraries]\nmissing = [\"setupapi.dll!SetupDiGetClassDevsA\"]\n" +
+           std::string(kController) + a,
+       {}},
+  };
+  for (const Case& c : cases) {
+    sim::SimPc machine;
+    os::Install(&machine);
+    sim::LoadMachine(machine, c.machine, c.name);
+    TDevMgr mgr;
+    std::vector<std::string> names;
+    for (const DiskEntry& d : mgr.BuildDiskTable()) names.push_back(FieldText(d.friendlyName));
+    EXPECT_EQ(names, c.names) << c.name;
+    EXPECT_EQ(mgr.DiskCount(), 0) << c.name;
+    EXPECT_TRUE(mgr.Disks().empty()) << c.name;
+  }
+  os::Install(&pc);
+}
+
 // ---- Libraries ----
 
 TEST_F(DevMgrTest, WithoutARequiredExportEveryOperationFails) {

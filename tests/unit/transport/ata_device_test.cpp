@@ -141,6 +141,32 @@ TEST_F(AtaDeviceTest, SelectPortBindsByIndexAndOpensWhatTheArgumentsName) {
   EXPECT_EQ(Count("DeviceIoControl"), 0) << "no probe through a handle that did not open";
 }
 
+// The rescans after a download enumerate again through the same device manager, which frees
+// and rebuilds its records; the bound object must still reach its drive from its own table.
+TEST_F(AtaDeviceTest, ARebuiltDiskTableLeavesTheBoundObjectItsDrive) {
+  TAtaDevice& d = Machine(Disk("A", 0) + Disk("B", 1));
+  ASSERT_TRUE(d.SelectPort(1, nullptr, -1, 0));
+  EXPECT_EQ(devMgr->DiskCount(), 0) << "the manager handed its records over and kept none";
+  for (int rescan = 0; rescan < 2; ++rescan) ASSERT_TRUE(devMgr->EnumerateDisks());
+  ASSERT_EQ(devMgr->DiskCount(), 2);
+  ASSERT_EQ(std::string(devMgr->Disks()[1].devicePath), std::string(d.DriveAt(1)->devicePath));
+
+  EXPECT_EQ(d.DriveCount(), 2);
+  EXPECT_EQ(std::string(d.SelectedRecord()->friendlyName), "B");
+  EXPECT_EQ(d.ParentVid(), 0x8086);
+  d.ClosePort();
+  d.SetTimeout(20.0f);
+  Mark();
+  EXPECT_EQ(d.IdentifyDevice(), ATACMD_OK) << "the re-bind opens the record it kept";
+  ASSERT_FALSE(Since().empty());
+  EXPECT_EQ(Since()[0], "CreateFileA \"" + std::string(d.DriveAt(1)->devicePath) + "\"");
+
+  Mark();
+  ASSERT_TRUE(d.SelectPort(0, nullptr, -1, 0));
+  EXPECT_EQ(Since()[0], "CreateFileA \"" + std::string(d.DriveAt(0)->devicePath) + "\"");
+  EXPECT_EQ(std::string(d.SelectedRecord()->friendlyName), "A");
+}
+
 // ---- The transport probe ----
 
 TEST_F(AtaDeviceTest, TheProbeKeepsTheFirstKindThatAnswersTheVendorVersionThenIdentify) {

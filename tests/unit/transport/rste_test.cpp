@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
 #include "os/storage_requests.h"
 #include "sim/sim_nvme_identity.h"
@@ -97,7 +98,8 @@ class RsteTest : public TransportTest {
     sim::LoadMachine(machine, kController + toml, name);
     RstePort p;
     {
-      TAtaDevice object;
+      discovery::TDevMgr devMgr;
+      TAtaDevice object(devMgr.BuildDiskTable());
       const os::Handle h = os::Current().CreateFileA(
           "\\\\.\\Scsi" + std::to_string(port) + ":", os::kGENERIC_READ | os::kGENERIC_WRITE,
           os::kFILE_SHARE_READ | os::kFILE_SHARE_WRITE, os::kOPEN_EXISTING, 0);

@@ -6,8 +6,10 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "discovery/dev_mgr.h"
 #include "sim/machine_toml.h"
 #include "sim/sim_pc.h"
 #include "transport/ata_device.h"
@@ -40,13 +42,18 @@ class TransportTest : public ::testing::Test {
   void SetUp() override { os::Install(&pc); }
   void TearDown() override {
     device.reset();
+    devMgr.reset();
     os::Install(nullptr);
   }
 
-  // Loads the machine and builds the device object on it.
+  // Loads the machine and builds the device object on it the way start-up does. A device
+  // object built earlier goes before its manager, as at the end of a test.
   transport::TAtaDevice& Machine(const std::string& toml) {
     sim::LoadMachine(pc, kController + toml, "test");
-    device = std::make_unique<transport::TAtaDevice>();
+    auto manager = std::make_unique<discovery::TDevMgr>();
+    auto built = std::make_unique<transport::TAtaDevice>(manager->BuildDiskTable());
+    device = std::move(built);
+    devMgr = std::move(manager);
     return *device;
   }
   sim::SimSataDrive& Drive(const std::string& name) {
@@ -75,6 +82,7 @@ class TransportTest : public ::testing::Test {
   }
 
   sim::SimPc pc;
+  std::unique_ptr<discovery::TDevMgr> devMgr;  // the enumeration's owner
   std::unique_ptr<transport::TAtaDevice> device;
 
  private:
