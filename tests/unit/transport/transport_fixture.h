@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/machine_toml.h"
+#include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 #include "transport/ata_device.h"
 
