@@ -7,7 +7,7 @@
 #include "app/texts.h"
 #include "package/package_area.h"
 #include "package/package_layout.h"
-#include "sim/loader.h"
+#include "sim/windows/loader.h"
 #include "tests/support/release.h"
 
 namespace {
@@ -69,7 +69,7 @@ TEST_F(StartUp, SilentMessagesLetTheNoFirmwareErrorThroughInThePackageLanguage) 
     SetOptionByte(file, package::kOptLanguage, std::uint8_t(language));
     SetOptionPosition(file, 25, '1');
     Load(file);
-    pc = sim::SimPc();
+    pc.Reset();
     EXPECT_EQ(Run(), 4);
     ASSERT_EQ(pc.MessageBoxes().size(), 1u);
     EXPECT_EQ(pc.MessageBoxes()[0].text, app::Text(app::kNoFirmware, language));
@@ -101,7 +101,7 @@ TEST_F(StartUp, AnOptionPositionWithoutADigitEndsWith255AfterTheErrorBox) {
     auto file = Pack(SmallRelease());
     SetOptionPosition(file, k.position, ' ');
     Load(file);
-    pc = sim::SimPc();
+    pc.Reset();
     EXPECT_EQ(Run("/S"), 255) << k.position;
     ASSERT_EQ(pc.MessageBoxes().size(), 1u) << k.position;
     EXPECT_NE(pc.MessageBoxes()[0].text.find("' ' is not a valid"), std::string::npos);
@@ -122,7 +122,7 @@ TEST_F(StartUp, UpdaterModeWithoutAUsableTargetEndsWith2Or8BeforeTheInstanceChec
   };
   Load(Pack(UpdaterRelease()));
   for (const auto& c : cases) {
-    pc = sim::SimPc();
+    pc.Reset();
     EXPECT_EQ(Run(c.arguments), c.exitCode) << c.arguments;
     EXPECT_TRUE(stopUpdate) << c.arguments;
     EXPECT_TRUE(pc.MessageBoxes().empty()) << c.arguments;
@@ -141,7 +141,7 @@ TEST_F(StartUp, UpdaterModeTakesTheCsmiTargetAndGreysClose) {
   EXPECT_EQ(MainWindow().grayedMenuItems.count(os::kSC_CLOSE), 1u);
   EXPECT_FALSE(stopUpdate);
 
-  pc = sim::SimPc();
+  pc.Reset();
   Run("\"/T: \\\\?\\scsi#disk&ven_corvane#4&1b2c#0 \"");
   EXPECT_EQ(discovery::gScanType, 0);
   EXPECT_EQ(targetPath, "\\\\?\\scsi#disk&ven_corvane#4&1b2c#0");
@@ -175,7 +175,7 @@ TEST_F(StartUp, TheCloseTimerWaitsTheSecondsOfThePackageAndStaysOffUntilAMessage
     auto file = Pack(SmallRelease());
     SetOptionPosition(file, 26, seconds);
     Load(file);
-    pc = sim::SimPc();
+    pc.Reset();
     Run();
     EXPECT_EQ(closeInterval, std::uint32_t(seconds - '0') * 1000) << seconds;
     EXPECT_FALSE(closeEnabled) << seconds;

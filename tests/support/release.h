@@ -8,7 +8,7 @@
 
 #include "package/package_area.h"
 #include "package/package_layout.h"
-#include "sim/loader.h"
+#include "sim/windows/loader.h"
 #include "tools/travok-pack/packer.h"
 
 namespace testing_support {

@@ -19,9 +19,9 @@
 #include "package/package_area.h"
 #include "package/package_config.h"
 #include "package/package_layout.h"
-#include "sim/loader.h"
-#include "sim/machine_toml.h"
+#include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
+#include "sim/windows/loader.h"
 #include "tools/travok-sim/identify.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "discovery/dev_mgr.h"
-#include "sim/machine_toml.h"
+#include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 
 namespace {

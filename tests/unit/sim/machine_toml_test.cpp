@@ -1,5 +1,5 @@
 // Machine descriptions: a mistake names its line, and the built-in machine is its file.
-#include "sim/machine_toml.h"
+#include "sim/machine/machine_toml.h"
 
 #include <gtest/gtest.h>
 

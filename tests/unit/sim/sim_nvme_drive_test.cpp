@@ -1,6 +1,6 @@
 // The simulated NVMe drive on its own: its firmware images, the assembly of an image from
 // pieces under FWUG, the commit actions and their slots, resets, and faults.
-#include "sim/sim_nvme_drive.h"
+#include "sim/drives/sim_nvme_drive.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "sim/sim_firmware_image.h"
+#include "sim/drives/sim_firmware_image.h"
 
 namespace {
 

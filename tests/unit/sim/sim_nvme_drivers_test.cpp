@@ -12,9 +12,9 @@
 
 #include "framework/bytes.h"
 #include "os/os.h"
-#include "sim/machine_toml.h"
-#include "sim/sim_firmware_image.h"
-#include "sim/sim_irst.h"
+#include "sim/drivers/sim_irst.h"
+#include "sim/drives/sim_firmware_image.h"
+#include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 
 namespace {

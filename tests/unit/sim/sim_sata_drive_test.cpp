@@ -1,12 +1,12 @@
 // The simulated SATA drive on its own: IDENTIFY data as ATA lays it out, the vendor and buffer
 // channels, faults, and the machine-description keys that describe drives.
-#include "sim/sim_sata_drive.h"
+#include "sim/drives/sim_sata_drive.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "sim/machine_toml.h"
+#include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
-#include "sim/sim_firmware_image.h"
-#include "sim/sim_nvme_drive.h"
+#include "sim/drives/sim_firmware_image.h"
+#include "sim/drives/sim_nvme_drive.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "transport/nvme_layout.h"
 
@@ -93,7 +93,7 @@ class NvmeTest : public transport_test::TransportTest {
   // A new PC, for tests that try several machines.
   void Fresh() {
     device.reset();
-    pc = sim::SimPc();
+    pc.Reset();
   }
   int IndexOf(const std::string& instanceId) const {
     for (int i = 0; i < device->DriveCount(); ++i)

@@ -11,7 +11,7 @@
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
 #include "os/storage_requests.h"
-#include "sim/sim_nvme_identity.h"
+#include "sim/drives/sim_nvme_identity.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "transport/ata_device.h"
 #include "transport/rste_requests.h"
