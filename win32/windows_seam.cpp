@@ -2,8 +2,6 @@
 // class that hands every message to the core's procedure.
 #include "win32/seam.h"
 
-#include <memory>
-
 namespace win32 {
 namespace {
 
