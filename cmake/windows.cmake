@@ -9,6 +9,11 @@ add_library(travok_win32 STATIC
   win32/storage_layout_checks.cpp
   win32/transport_layout_checks.cpp
   win32/nvme_layout_checks.cpp
+  win32/device_seam.cpp
+  win32/file_seam.cpp
+  win32/process_seam.cpp
+  win32/system_seam.cpp
+  win32/windows_seam.cpp
   win32/win32_os.cpp
   win32/win32_wmi.cpp
 )
