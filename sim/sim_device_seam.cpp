@@ -9,7 +9,7 @@
 
 #include "framework/bytes.h"
 #include "framework/conversions.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "sim/sim_pc.h"
 
 namespace sim {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 #include "sim/sim_pc.h"
 
 namespace sim {

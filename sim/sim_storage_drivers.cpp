@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "sim/sim_pc.h"
 #include "sim/sim_scsi_port.h"
 

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "transport/ata_types.h"
 #include "transport/csmi_layout.h"
 #include "transport/pass_through_layout.h"

@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "framework/bytes.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "sim/sim_nvme_identity.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "transport/ata_device.h"
