@@ -103,7 +103,8 @@ inline constexpr std::uint8_t kIdentifyFill = 0x55;
 
 static_assert(srb_io_control::kSize == 28);
 static_assert(count::kSize == 32 && count::kSize - srb_io_control::kSize == 4);
-static_assert(raid_information::kSize == 132 && raid_information::kSize - srb_io_control::kSize == 104);
+static_assert(raid_information::kSize == 132 &&
+              raid_information::kSize - srb_io_control::kSize == 104);
 static_assert(raid_information::kMemberCount + 4 == raid_information::kSize);
 static_assert(disk_entry::kSize == 92 && disk_entry::kSerial + disk_entry::kSerialSize == 92);
 static_assert(disk_entry::kModel + disk_entry::kModelSize == disk_entry::kFirmware);
