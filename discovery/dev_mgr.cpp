@@ -9,19 +9,21 @@
 #include "discovery/dev_mgr_functions.h"
 #include "discovery/guid_text.h"
 #include "discovery/setupapi_calls.h"
-#include "discovery/storage_layout.h"
 #include "framework/bytes.h"
 #include "framework/conversions.h"
+#include "os/layouts/ntddscsi.h"
+#include "os/layouts/setupapi.h"
+#include "os/layouts/winioctl.h"
 #include "platform/osinfo.h"
 
 namespace discovery {
 namespace {
 
-namespace sa = layout::scsi_address;
-namespace dn = layout::device_number;
-namespace pq = layout::property_query;
-namespace dd = layout::device_descriptor;
-namespace pc = layout::propchange_params;
+namespace sa = os::layout::scsi_address;
+namespace dn = os::layout::device_number;
+namespace pq = os::layout::property_query;
+namespace dd = os::layout::device_descriptor;
+namespace pc = os::layout::propchange_params;
 
 constexpr const char* kWmiNamespace = "ROOT\\CIMV2";
 constexpr const char* kWmiDiskQuery = "Select * from Win32_DiskDrive";

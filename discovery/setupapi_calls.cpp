@@ -8,9 +8,9 @@
 namespace discovery {
 namespace {
 
-namespace di = layout::devinfo_data;
-namespace ifd = layout::interface_data;
-namespace det = layout::interface_detail;
+namespace di = os::layout::devinfo_data;
+namespace ifd = os::layout::interface_data;
+namespace det = os::layout::interface_detail;
 
 constexpr std::uint32_t kFirstTry = 260;
 // A property larger than this is not one the enumeration could use: stop asking.

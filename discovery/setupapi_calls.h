@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "discovery/dev_mgr_functions.h"
-#include "discovery/setupapi_layout.h"
+#include "os/layouts/setupapi.h"
 #include "os/os.h"
 
 namespace discovery {
@@ -19,7 +19,7 @@ struct DevInfoData {
   DevInfoData();
   os::DevInst DevInst() const;
   os::Guid ClassGuid() const;
-  alignas(8) std::array<std::uint8_t, layout::devinfo_data::kSize> bytes;
+  alignas(8) std::array<std::uint8_t, os::layout::devinfo_data::kSize> bytes;
 };
 
 // A device information set; destroyed with the object.

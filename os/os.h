@@ -17,7 +17,18 @@
 #include "os/windows.h"
 
 #include "os/devices.h"
-#include "os/win_constants.h"
+#include "os/layouts/cfgmgr32.h"
+#include "os/layouts/devguid.h"
+#include "os/layouts/setupapi.h"
+#include "os/layouts/wbemcli.h"
+#include "os/layouts/winbase.h"
+#include "os/layouts/winerror.h"
+#include "os/layouts/winioctl.h"
+#include "os/layouts/winnls.h"
+#include "os/layouts/winnt.h"
+#include "os/layouts/winreg.h"
+#include "os/layouts/winsvc.h"
+#include "os/layouts/winuser.h"
 
 namespace os {
 

@@ -10,7 +10,7 @@
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 
 namespace transport {
 namespace {

@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "framework/bytes.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "transport/ata_device.h"
 
 namespace transport {
 namespace {
 
-namespace apt = layout::ata_pass_through;
+namespace apt = os::layout::ata_pass_through;
 
 // Some drivers hand back 7Fh when the command completed; it is no error report.
 constexpr std::uint8_t kStatusCompletedQuirk = 0x7F;

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "framework/bytes.h"
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 #include "transport/ata_device.h"
 
 namespace transport {

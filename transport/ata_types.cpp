@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 
 namespace transport {
 

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "framework/bytes.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "transport/ata_device.h"
+#include "transport/srb_io_control.h"
 
 namespace transport {
 namespace {
 
+namespace csmi = os::layout::csmi;
 namespace hdr = csmi::header;
 
 const char* SignatureOf(std::uint32_t controlCode) {
@@ -27,7 +29,7 @@ const char* SignatureOf(std::uint32_t controlCode) {
 
 void PutHeader(std::span<std::uint8_t> request, const char* signature, std::uint32_t timeout,
                std::uint32_t controlCode, std::uint32_t length) {
-  srb::PutHeader(request, signature, timeout, controlCode, csmi::CSMI_SAS_STATUS_SUCCESS, length);
+  PutSrbHeader(request, signature, timeout, controlCode, csmi::CSMI_SAS_STATUS_SUCCESS, length);
 }
 
 }  // namespace

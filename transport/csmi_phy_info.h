@@ -6,11 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "transport/csmi_layout.h"
+#include "os/layouts/csmi.h"
 
 namespace transport {
 
-using CsmiPhyInfo = std::array<std::uint8_t, csmi::phy_info::kInformationSize>;
+using CsmiPhyInfo = std::array<std::uint8_t, os::layout::csmi::phy_info::kInformationSize>;
 
 struct CsmiPhy {
   std::uint8_t identifyDeviceType = 0;  // the phy's own address frame
@@ -28,7 +28,7 @@ struct CsmiPhy {
   std::uint32_t SasAddressHigh() const;
 };
 
-inline constexpr std::size_t kCsmiPhyEntities = csmi::phy_info::kMaxPhys;
+inline constexpr std::size_t kCsmiPhyEntities = os::layout::csmi::phy_info::kMaxPhys;
 
 std::uint8_t NumberOfPhys(const CsmiPhyInfo& info);
 // Entity `index` of the 32, whatever the reported number of phys.

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 
 namespace transport {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "framework/bytes.h"
-#include "transport/nvme_layout.h"
+#include "transport/nvme_requests.h"
 
 namespace transport {
 

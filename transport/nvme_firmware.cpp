@@ -9,14 +9,19 @@
 #include "framework/bytes.h"
 #include "transport/ata_device.h"
 #include "transport/miniport_request.h"
-#include "transport/nvme_layout.h"
 #include "transport/nvme_request_block.h"
+#include "transport/nvme_requests.h"
+#include "transport/srb_io_control.h"
 
 namespace transport {
 
 using namespace nvme;
 
 namespace {
+
+namespace srb = os::layout::srb_io_control;
+namespace frb = os::layout::firmware_request_block;
+namespace irst_fw = os::layout::irst_fw;
 
 std::uint32_t ChunkSize(bool use16KiB) {
   return use16KiB ? kChunkLarge : kChunkSmall;
@@ -29,7 +34,8 @@ std::uint32_t ReturnCode(std::span<const std::uint8_t> block) {
 // The drive has judged the image or the slot: only these two mean the image is in and will
 // run. Any other status is final, and repeating the request would not change it.
 bool ActivationAccepted(std::uint32_t returnCode) {
-  return returnCode == kFirmwareStatusSuccess || returnCode == kFirmwareStatusPowerCycleRequired;
+  return returnCode == os::kFIRMWARE_STATUS_SUCCESS ||
+         returnCode == os::kFIRMWARE_STATUS_POWER_CYCLE_REQUIRED;
 }
 
 // One request per chunk, each written by `fill` into the cleared block; the first that fails or
@@ -59,21 +65,22 @@ bool Activate(NvmeRequestBlock& block, os::Handle handle, Fill fill) {
 
 void PutMiniportRequest(std::span<std::uint8_t> b, std::uint32_t function) {
   namespace m = miniport_fw;
-  srb::PutHeader(b, m::kSignature, m::kTimeoutSeconds, m::kControlCode, 0,
-                 std::uint32_t(b.size() - srb::kSize));
-  fw::PutU32le(b, m::kVersion, m::kRequestBlockVersion);
-  fw::PutU32le(b, m::kSize, std::uint32_t(m::kRequestBlockSize));
-  fw::PutU32le(b, m::kFunction, function);
-  fw::PutU32le(b, m::kFlags, m::kFlagController);
-  fw::PutU32le(b, m::kDataBufferOffset, std::uint32_t(m::kData));
-  fw::PutU32le(b, m::kDataBufferLength, std::uint32_t(b.size() - m::kData));
+  PutSrbHeader(b, os::kIOCTL_MINIPORT_SIGNATURE_FIRMWARE, m::kTimeoutSeconds,
+               os::kIOCTL_SCSI_MINIPORT_FIRMWARE, 0, std::uint32_t(b.size() - srb::kSize));
+  const std::span<std::uint8_t> rb = b.subspan(m::kRequestBlock);
+  fw::PutU32le(rb, frb::kVersion, os::kFIRMWARE_REQUEST_BLOCK_STRUCTURE_VERSION);
+  fw::PutU32le(rb, frb::kSize, std::uint32_t(frb::kStructSize));
+  fw::PutU32le(rb, frb::kFunction, function);
+  fw::PutU32le(rb, frb::kFlags, os::kFIRMWARE_REQUEST_FLAG_CONTROLLER);
+  fw::PutU32le(rb, frb::kDataBufferOffset, std::uint32_t(m::kData));
+  fw::PutU32le(rb, frb::kDataBufferLength, std::uint32_t(b.size() - m::kData));
 }
 
 void PutIrstRequest(std::span<std::uint8_t> b, std::uint32_t function, std::uint8_t pathId,
                     std::uint8_t targetId, std::uint8_t lun) {
   namespace r = irst_fw;
-  srb::PutHeader(b, r::kSignature, r::kTimeoutSeconds, r::kControlCode, 0,
-                 std::uint32_t(b.size() - srb::kSize));
+  PutSrbHeader(b, r::kSignature, kIrstFirmwareTimeoutSeconds, r::kControlCode, 0,
+               std::uint32_t(b.size() - srb::kSize));
   b[r::kVersion] = 1;
   b[r::kPathId] = pathId;
   b[r::kTargetId] = targetId;
@@ -93,7 +100,7 @@ void PutIrstRequest(std::span<std::uint8_t> b, std::uint32_t function, std::uint
 // order, so the first writable entry is also the lowest writable slot.
 std::optional<std::uint8_t> ChooseInboxSlot(std::span<const std::uint8_t> info,
                                             std::uint32_t requestedSlot) {
-  namespace i = miniport_fw::info;
+  namespace i = os::layout::storage_firmware_info;
   if (!info[i::kUpgradeSupport]) return std::nullopt;
   const std::uint32_t count = info[i::kSlotCount];
   // Only the entries the driver could return within the block.
@@ -118,16 +125,18 @@ bool TAtaDevice::DeviceGetFirmwareInfo(std::uint8_t* block, std::uint32_t blockS
                                        bool /*verbose*/) {
   if (!block || blockSize < miniport_fw::kData) return false;
   const std::span<std::uint8_t> b(block, blockSize);
-  PutMiniportRequest(b, miniport_fw::kFunctionGetInfo);
+  PutMiniportRequest(b, os::kFIRMWARE_FUNCTION_GET_INFO);
   return SendMiniportRequest(m_Handle, b, &m_LastOsError);
 }
 
 bool TAtaDevice::NvmeFirmwareUpgrade(const std::uint8_t* image, std::uint32_t size, bool use16KiB,
                                      std::uint32_t commitAction, std::uint32_t requestedSlot) {
   namespace m = miniport_fw;
+  namespace download = os::layout::storage_firmware_download;
+  namespace activate = os::layout::storage_firmware_activate;
   if (!image || size == 0) return false;
   const std::uint32_t chunk = ChunkSize(use16KiB);
-  NvmeRequestBlock block(m::kData + m::download::kImage + chunk);
+  NvmeRequestBlock block(m::kData + download::kImage + chunk);
   if (!block) return false;
   const std::span<std::uint8_t> b = block.Bytes();
 
@@ -137,23 +146,23 @@ bool TAtaDevice::NvmeFirmwareUpgrade(const std::uint8_t* image, std::uint32_t si
   if (!slot) return false;
 
   const bool sent = SendChunks(block, m_Handle, size, chunk, [&](std::uint64_t offset) {
-    PutMiniportRequest(b, m::kFunctionDownload);
+    PutMiniportRequest(b, os::kFIRMWARE_FUNCTION_DOWNLOAD);
     const std::span<std::uint8_t> data = b.subspan(m::kData);
-    fw::PutU32le(data, m::download::kVersion, m::download::kStructVersion);
-    fw::PutU32le(data, m::download::kSize, m::download::kStructSize);
-    fw::PutU64le(data, m::download::kOffset, offset);
-    fw::PutU64le(data, m::download::kBufferSize, chunk);
-    std::memcpy(&data[m::download::kImage], image + offset, chunk);
+    fw::PutU32le(data, download::kVersion, download::kStructVersion);
+    fw::PutU32le(data, download::kSize, download::kStructSize);
+    fw::PutU64le(data, download::kOffset, offset);
+    fw::PutU64le(data, download::kBufferSize, chunk);
+    std::memcpy(&data[download::kImage], image + offset, chunk);
   });
   if (block.LastError()) m_LastOsError = block.LastError();
   if (!sent) return false;
 
   const bool activated = Activate(block, m_Handle, [&](std::span<std::uint8_t> a) {
-    PutMiniportRequest(a, m::kFunctionActivate);
+    PutMiniportRequest(a, os::kFIRMWARE_FUNCTION_ACTIVATE);
     const std::span<std::uint8_t> data = a.subspan(m::kData);
-    fw::PutU32le(data, m::activate::kVersion, commitAction);
-    fw::PutU32le(data, m::activate::kSize, m::activate::kStructSize);
-    data[m::activate::kSlotToActivate] = *slot;
+    fw::PutU32le(data, activate::kVersion, commitAction);
+    fw::PutU32le(data, activate::kSize, activate::kStructSize);
+    data[activate::kSlotToActivate] = *slot;
   });
   if (block.LastError()) m_LastOsError = block.LastError();
   return activated;

@@ -8,15 +8,20 @@
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
-#include "os/devices.h"
+#include "os/layouts/winnt.h"
 #include "transport/ata_device.h"
 #include "transport/miniport_request.h"
-#include "transport/nvme_layout.h"
 #include "transport/nvme_request_block.h"
+#include "transport/nvme_requests.h"
+#include "transport/srb_io_control.h"
 
 namespace transport {
 
 using namespace nvme;
+
+namespace {
+namespace irst_nvm = os::layout::irst_nvm;
+}  // namespace
 
 NvmeRequestBlock::NvmeRequestBlock(std::size_t size)
     : m_Bytes(new (std::nothrow) std::uint8_t[size]()), m_Size(m_Bytes ? size : 0) {}
@@ -39,8 +44,8 @@ bool TAtaDevice::Send_IRST_NVME_PASS_THROUTH(std::uint8_t pathId, const NvmeComm
   NvmeRequestBlock block(irst_nvm::kData + dataLength);
   if (!block) return false;
   const std::span<std::uint8_t> b = block.Bytes();
-  srb::PutHeader(b, irst_nvm::kSignature, timeoutSeconds, irst_nvm::kControlCode, 0,
-                 std::uint32_t(irst_nvm::kLengthBase + dataLength));
+  PutSrbHeader(b, irst_nvm::kSignature, timeoutSeconds, irst_nvm::kControlCode, 0,
+               std::uint32_t(irst_nvm::kLengthBase + dataLength));
   b[irst_nvm::kVersion] = irst_nvm::kRequestVersion;
   b[irst_nvm::kPathId] = pathId;
   std::memcpy(&b[irst_nvm::kCommand], command.data(), command.size());
@@ -68,16 +73,18 @@ bool TAtaDevice::DoIdentifyDeviceNVMeStorageQuery(int driveIndex) {
              0);
 
   namespace q = protocol_query;
+  namespace pq = os::layout::property_query;
+  namespace psd = os::layout::protocol_specific_data;
   std::array<std::uint8_t, q::kIdentifyRequestSize> block{};
-  fw::PutU32le(block, q::kPropertyId, q::kStorageAdapterProtocolSpecificProperty);
-  fw::PutU32le(block, q::kQueryType, q::kPropertyStandardQuery);
+  fw::PutU32le(block, pq::kPropertyId, os::kStorageAdapterProtocolSpecificProperty);
+  fw::PutU32le(block, pq::kQueryType, os::kPropertyStandardQuery);
   const std::span<std::uint8_t> specific = std::span(block).subspan(q::kSpecific);
-  fw::PutU32le(specific, q::kProtocolType, q::kProtocolTypeNvme);
-  fw::PutU32le(specific, q::kDataType, q::kNVMeDataTypeIdentify);
-  fw::PutU32le(specific, q::kProtocolDataRequestValue, kCnsController);
-  fw::PutU32le(specific, q::kProtocolDataRequestSubValue, 0);
-  fw::PutU32le(specific, q::kProtocolDataOffset, std::uint32_t(q::kSpecificSize));
-  fw::PutU32le(specific, q::kProtocolDataLength, std::uint32_t(kIdentifySize));
+  fw::PutU32le(specific, psd::kProtocolType, os::kProtocolTypeNvme);
+  fw::PutU32le(specific, psd::kDataType, os::kNVMeDataTypeIdentify);
+  fw::PutU32le(specific, psd::kProtocolDataRequestValue, kCnsController);
+  fw::PutU32le(specific, psd::kProtocolDataRequestSubValue, 0);
+  fw::PutU32le(specific, psd::kProtocolDataOffset, std::uint32_t(psd::kSize));
+  fw::PutU32le(specific, psd::kProtocolDataLength, std::uint32_t(kIdentifySize));
 
   // An open that failed still sends the query; the invalid handle makes it fail.
   std::uint32_t returned = 0;

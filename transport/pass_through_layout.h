@@ -1,78 +1,36 @@
-// The pass-through requests as Windows lays them out (ntddscsi.h): ATA_PASS_THROUGH_EX and
-// ATA_PASS_THROUGH_DIRECT, SCSI_PASS_THROUGH and SCSI_PASS_THROUGH_DIRECT, and the requests
-// the device object builds around them. Every offset and size of this family lives here.
-//
-// DataBufferOffset (ULONG_PTR) and DataBuffer (PVOID) are pointer-sized and pointer-aligned, so
-// everything after them moves with the pointer width of the build, as in the Windows headers.
-// win32/transport_layout_checks.cpp proves each constant against those headers in both widths.
+// The pass-through requests the device object builds around the Windows structures
+// (os/layouts/ntddscsi.h): the buffered and direct ATA and SCSI requests, and the CDBs it
+// sends through the SCSI ones. The requests grow with the pointer width of the build, as the
+// structures do; win32/transport_layout_checks.cpp proves them against the headers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "os/layouts/basetsd.h"
+#include "os/layouts/ntddscsi.h"
+
 namespace transport::layout {
-
-inline constexpr std::size_t kPointerSize = sizeof(void*);
-
-constexpr std::size_t AlignUp(std::size_t value, std::size_t alignment) {
-  return (value + alignment - 1) / alignment * alignment;
-}
 
 // A ULONG_PTR or PVOID field of the build's width, little-endian.
 inline void PutPointerField(std::span<std::uint8_t> bytes, std::size_t at, std::uintptr_t value) {
-  for (std::size_t i = 0; i < kPointerSize; ++i) bytes[at + i] = std::uint8_t(value >> (8 * i));
+  for (std::size_t i = 0; i < os::layout::kPointerSize; ++i)
+    bytes[at + i] = std::uint8_t(value >> (8 * i));
 }
-
-// ATA_PASS_THROUGH_EX; ATA_PASS_THROUGH_DIRECT has the same shape with DataBuffer in the place
-// of DataBufferOffset.
-namespace ata_pass_through {
-inline constexpr std::size_t kLength = 0;    // USHORT
-inline constexpr std::size_t kAtaFlags = 2;  // USHORT
-inline constexpr std::size_t kPathId = 4;
-inline constexpr std::size_t kTargetId = 5;
-inline constexpr std::size_t kLun = 6;
-inline constexpr std::size_t kReservedAsUchar = 7;
-inline constexpr std::size_t kDataTransferLength = 8;  // ULONG
-inline constexpr std::size_t kTimeOutValue = 12;       // ULONG, seconds
-inline constexpr std::size_t kReservedAsUlong = 16;
-inline constexpr std::size_t kDataBuffer = AlignUp(20, kPointerSize);  // offset or address
-inline constexpr std::size_t kPreviousTaskFile = kDataBuffer + kPointerSize;
-inline constexpr std::size_t kCurrentTaskFile = kPreviousTaskFile + 8;
-inline constexpr std::size_t kSize = AlignUp(kCurrentTaskFile + 8, kPointerSize);
-}  // namespace ata_pass_through
 
 // The buffered ATA request: the header, a 4-byte filler, then the 512-byte data area.
 namespace ata_request {
-inline constexpr std::size_t kDataOffset = ata_pass_through::kSize + 4;
+inline constexpr std::size_t kDataOffset = os::layout::ata_pass_through::kSize + 4;
 inline constexpr std::size_t kDataSize = 512;
 inline constexpr std::size_t kSize = kDataOffset + kDataSize;
-inline constexpr std::size_t kDirectSize = ata_pass_through::kSize;
+inline constexpr std::size_t kDirectSize = os::layout::ata_pass_through::kSize;
 }  // namespace ata_request
-
-// SCSI_PASS_THROUGH; SCSI_PASS_THROUGH_DIRECT has DataBuffer in the place of DataBufferOffset.
-namespace scsi_pass_through {
-inline constexpr std::size_t kLength = 0;  // USHORT
-inline constexpr std::size_t kScsiStatus = 2;
-inline constexpr std::size_t kPathId = 3;
-inline constexpr std::size_t kTargetId = 4;
-inline constexpr std::size_t kLun = 5;
-inline constexpr std::size_t kCdbLength = 6;
-inline constexpr std::size_t kSenseInfoLength = 7;
-inline constexpr std::size_t kDataIn = 8;
-inline constexpr std::size_t kDataTransferLength = 12;                       // ULONG
-inline constexpr std::size_t kTimeOutValue = 16;                             // ULONG, seconds
-inline constexpr std::size_t kDataBuffer = AlignUp(20, kPointerSize);        // offset or address
-inline constexpr std::size_t kSenseInfoOffset = kDataBuffer + kPointerSize;  // ULONG
-inline constexpr std::size_t kCdb = kSenseInfoOffset + 4;
-inline constexpr std::size_t kCdbSize = 16;
-inline constexpr std::size_t kSize = AlignUp(kCdb + kCdbSize, kPointerSize);
-}  // namespace scsi_pass_through
 
 // The SCSI requests: the header, a 4-byte filler, 32 bytes of sense, and in the buffered form
 // the 512-byte data area.
 namespace scsi_request {
-inline constexpr std::size_t kSenseOffset = scsi_pass_through::kSize + 4;
+inline constexpr std::size_t kSenseOffset = os::layout::scsi_pass_through::kSize + 4;
 inline constexpr std::size_t kSenseSize = 32;
 inline constexpr std::size_t kDataOffset = kSenseOffset + kSenseSize;
 inline constexpr std::size_t kDataSize = 512;

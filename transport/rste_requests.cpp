@@ -9,17 +9,20 @@
 #include "framework/fixed_text.h"
 #include "transport/ata_device.h"
 #include "transport/miniport_request.h"
+#include "transport/srb_io_control.h"
 
 namespace transport {
 namespace {
 
+namespace rste = os::layout::rste;
+namespace srb = os::layout::srb_io_control;
 namespace np = rste::nvme_pass_through;
 namespace de = rste::disk_entry;
 
 void PutHeader(std::span<std::uint8_t> block, std::uint32_t controlCode,
                std::uint32_t returnCode = 0) {
-  srb::PutHeader(block, rste::kSignature, rste::kTimeoutSeconds, controlCode, returnCode,
-                 std::uint32_t(block.size() - srb::kSize));
+  PutSrbHeader(block, rste::kSignature, rste::kTimeoutSeconds, controlCode, returnCode,
+               std::uint32_t(block.size() - srb::kSize));
 }
 
 bool Count(os::Handle port, std::uint32_t controlCode, std::uint32_t& count) {
@@ -136,8 +139,8 @@ bool TAtaDevice::nvmePassThroughIoctl(os::Handle controller, std::uint32_t rsteD
   }
   // Without data the block is 156 bytes, and a Length of 132 would reach 4 bytes past it: the
   // port driver refuses a header that claims more than the buffer holds.
-  srb::PutHeader(block, rste::kSignature, rste::kTimeoutSeconds, rste::kNvmePassThrough, rsteDiskId,
-                 std::uint32_t(std::min(np::kLength, block.size() - srb::kSize)));
+  PutSrbHeader(block, rste::kSignature, rste::kTimeoutSeconds, rste::kNvmePassThrough, rsteDiskId,
+               std::uint32_t(std::min(np::kLength, block.size() - srb::kSize)));
   std::copy(command.begin(), command.end(), block.begin() + np::kCommand);
   fw::PutU32le(block, np::kDirection, std::uint32_t(direction));
   fw::PutU32le(block, np::kQueueId, queueId);

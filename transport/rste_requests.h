@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "os/layouts/intel_rste.h"
 #include "os/os.h"
 #include "transport/nvme_command.h"
-#include "transport/rste_layout.h"
 
 namespace transport {
 
@@ -25,7 +25,7 @@ class TAtaDevice;
 // platform carries this many NVMe disks, and the scan records no more than 16 drives.
 inline constexpr std::uint32_t kMaxRsteDisks = 64;
 
-using NvmeIdentify = std::array<std::uint8_t, rste::kIdentifySize>;
+using NvmeIdentify = std::array<std::uint8_t, os::layout::rste::kIdentifySize>;
 
 // One entry of the RAID configuration or the pass-through disk list.
 struct RsteDiskEntry {

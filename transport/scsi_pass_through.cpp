@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "framework/bytes.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "transport/ata_device.h"
 
 namespace transport {
 namespace {
 
-namespace spt = layout::scsi_pass_through;
+namespace spt = os::layout::scsi_pass_through;
 namespace srq = layout::scsi_request;
 
 std::uint8_t ScsiDataIn(int direction) {

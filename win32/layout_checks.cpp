@@ -6,8 +6,14 @@
 
 #include <string_view>
 
+#include "os/layouts/winbase.h"
+#include "os/layouts/winerror.h"
+#include "os/layouts/winnls.h"
+#include "os/layouts/winnt.h"
+#include "os/layouts/winreg.h"
+#include "os/layouts/winsvc.h"
+#include "os/layouts/winuser.h"
 #include "os/os.h"
-#include "os/win_constants.h"
 
 static_assert(os::kERROR_FILE_NOT_FOUND == ERROR_FILE_NOT_FOUND);
 static_assert(os::kERROR_ACCESS_DENIED == ERROR_ACCESS_DENIED);

@@ -14,11 +14,18 @@
 
 #include <cstddef>
 
-#include "discovery/setupapi_layout.h"
-#include "discovery/storage_layout.h"
 #include "os/devices.h"
+#include "os/layouts/cfgmgr32.h"
+#include "os/layouts/devguid.h"
+#include "os/layouts/ntddscsi.h"
+#include "os/layouts/setupapi.h"
+#include "os/layouts/wbemcli.h"
+#include "os/layouts/winbase.h"
+#include "os/layouts/winerror.h"
+#include "os/layouts/winioctl.h"
+#include "os/layouts/winnt.h"
 
-namespace l = discovery::layout;
+namespace l = os::layout;
 
 // SCSI_ADDRESS.
 static_assert(l::scsi_address::kLength == offsetof(SCSI_ADDRESS, Length));

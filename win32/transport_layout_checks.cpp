@@ -9,17 +9,22 @@
 
 #include <cstddef>
 
-#include "os/storage_requests.h"
+#include "os/layouts/basetsd.h"
+#include "os/layouts/csmi.h"
+#include "os/layouts/ntddscsi.h"
+#include "os/layouts/winbase.h"
+#include "os/layouts/winerror.h"
+#include "os/layouts/winnt.h"
 #include "transport/ata_types.h"
-#include "transport/csmi_layout.h"
 #include "transport/pass_through_layout.h"
 
 namespace {
 
 namespace L = transport::layout;
+namespace W = os::layout;
 
 // ---- ATA_PASS_THROUGH_EX and ATA_PASS_THROUGH_DIRECT ----
-namespace apt = L::ata_pass_through;
+namespace apt = W::ata_pass_through;
 static_assert(apt::kLength == offsetof(ATA_PASS_THROUGH_EX, Length));
 static_assert(apt::kAtaFlags == offsetof(ATA_PASS_THROUGH_EX, AtaFlags));
 static_assert(apt::kPathId == offsetof(ATA_PASS_THROUGH_EX, PathId));
@@ -30,7 +35,7 @@ static_assert(apt::kDataTransferLength == offsetof(ATA_PASS_THROUGH_EX, DataTran
 static_assert(apt::kTimeOutValue == offsetof(ATA_PASS_THROUGH_EX, TimeOutValue));
 static_assert(apt::kReservedAsUlong == offsetof(ATA_PASS_THROUGH_EX, ReservedAsUlong));
 static_assert(apt::kDataBuffer == offsetof(ATA_PASS_THROUGH_EX, DataBufferOffset));
-static_assert(sizeof(ATA_PASS_THROUGH_EX::DataBufferOffset) == L::kPointerSize);
+static_assert(sizeof(ATA_PASS_THROUGH_EX::DataBufferOffset) == W::kPointerSize);
 static_assert(apt::kPreviousTaskFile == offsetof(ATA_PASS_THROUGH_EX, PreviousTaskFile));
 static_assert(apt::kCurrentTaskFile == offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile));
 static_assert(apt::kSize == sizeof(ATA_PASS_THROUGH_EX));
@@ -43,7 +48,7 @@ static_assert(apt::kLun == offsetof(ATA_PASS_THROUGH_DIRECT, Lun));
 static_assert(apt::kDataTransferLength == offsetof(ATA_PASS_THROUGH_DIRECT, DataTransferLength));
 static_assert(apt::kTimeOutValue == offsetof(ATA_PASS_THROUGH_DIRECT, TimeOutValue));
 static_assert(apt::kDataBuffer == offsetof(ATA_PASS_THROUGH_DIRECT, DataBuffer));
-static_assert(sizeof(ATA_PASS_THROUGH_DIRECT::DataBuffer) == L::kPointerSize);
+static_assert(sizeof(ATA_PASS_THROUGH_DIRECT::DataBuffer) == W::kPointerSize);
 static_assert(apt::kPreviousTaskFile == offsetof(ATA_PASS_THROUGH_DIRECT, PreviousTaskFile));
 static_assert(apt::kCurrentTaskFile == offsetof(ATA_PASS_THROUGH_DIRECT, CurrentTaskFile));
 static_assert(apt::kSize == sizeof(ATA_PASS_THROUGH_DIRECT));
@@ -59,7 +64,7 @@ static_assert(L::ata_request::kDataSize == sizeof(AtaRequestShape::data));
 static_assert(L::ata_request::kDirectSize == sizeof(ATA_PASS_THROUGH_DIRECT));
 
 // ---- SCSI_PASS_THROUGH and SCSI_PASS_THROUGH_DIRECT ----
-namespace spt = L::scsi_pass_through;
+namespace spt = W::scsi_pass_through;
 static_assert(spt::kLength == offsetof(SCSI_PASS_THROUGH, Length));
 static_assert(spt::kScsiStatus == offsetof(SCSI_PASS_THROUGH, ScsiStatus));
 static_assert(spt::kPathId == offsetof(SCSI_PASS_THROUGH, PathId));
@@ -71,7 +76,7 @@ static_assert(spt::kDataIn == offsetof(SCSI_PASS_THROUGH, DataIn));
 static_assert(spt::kDataTransferLength == offsetof(SCSI_PASS_THROUGH, DataTransferLength));
 static_assert(spt::kTimeOutValue == offsetof(SCSI_PASS_THROUGH, TimeOutValue));
 static_assert(spt::kDataBuffer == offsetof(SCSI_PASS_THROUGH, DataBufferOffset));
-static_assert(sizeof(SCSI_PASS_THROUGH::DataBufferOffset) == L::kPointerSize);
+static_assert(sizeof(SCSI_PASS_THROUGH::DataBufferOffset) == W::kPointerSize);
 static_assert(spt::kSenseInfoOffset == offsetof(SCSI_PASS_THROUGH, SenseInfoOffset));
 static_assert(spt::kCdb == offsetof(SCSI_PASS_THROUGH, Cdb));
 static_assert(spt::kCdbSize == sizeof(SCSI_PASS_THROUGH::Cdb));
@@ -86,7 +91,7 @@ static_assert(spt::kDataIn == offsetof(SCSI_PASS_THROUGH_DIRECT, DataIn));
 static_assert(spt::kDataTransferLength == offsetof(SCSI_PASS_THROUGH_DIRECT, DataTransferLength));
 static_assert(spt::kTimeOutValue == offsetof(SCSI_PASS_THROUGH_DIRECT, TimeOutValue));
 static_assert(spt::kDataBuffer == offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer));
-static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT::DataBuffer) == L::kPointerSize);
+static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT::DataBuffer) == W::kPointerSize);
 static_assert(spt::kSenseInfoOffset == offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset));
 static_assert(spt::kCdb == offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb));
 static_assert(spt::kSize == sizeof(SCSI_PASS_THROUGH_DIRECT));
@@ -157,7 +162,7 @@ static_assert(os::kINVALID_FILE_ATTRIBUTES == INVALID_FILE_ATTRIBUTES);
 
 // ---- CSMI ----
 // The header is SRB_IO_CONTROL.
-namespace hdr = transport::csmi::header;
+namespace hdr = os::layout::csmi::header;
 static_assert(hdr::kHeaderLength == offsetof(SRB_IO_CONTROL, HeaderLength));
 static_assert(hdr::kSignature == offsetof(SRB_IO_CONTROL, Signature));
 static_assert(hdr::kSignatureSize == sizeof(SRB_IO_CONTROL::Signature));
@@ -238,7 +243,7 @@ static_assert(sizeof(CsmiStpPassThroughBuffer) == 168);
 static_assert(offsetof(CsmiStpPassThroughBuffer, bDataBuffer) == 164);
 
 // ...and the program's offsets pinned to them.
-namespace csmi = transport::csmi;
+namespace csmi = os::layout::csmi;
 static_assert(csmi::driver_info::kName == offsetof(CsmiDriverInfoBuffer, szName));
 static_assert(csmi::driver_info::kNameSize == sizeof(CsmiDriverInfoBuffer::szName));
 static_assert(csmi::driver_info::kDescription == offsetof(CsmiDriverInfoBuffer, szDescription));
@@ -297,6 +302,6 @@ static_assert(stp::kDataBytes == offsetof(CsmiStpPassThroughBuffer, uDataBytes))
 static_assert(stp::kDataBuffer == offsetof(CsmiStpPassThroughBuffer, bDataBuffer));
 static_assert(stp::kSize == sizeof(CsmiStpPassThroughBuffer));
 static_assert(stp::kLengthBase == 140);
-static_assert(transport::csmi::fis::kCount == 12 && transport::csmi::fis::kDevice == 7);
+static_assert(csmi::fis::kCount == 12 && csmi::fis::kDevice == 7);
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "framework/bytes.h"
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 
 namespace sim {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "framework/bytes.h"
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 
 namespace sim {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "framework/bytes.h"
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 #include "sim/drivers/sim_miniport_header.h"
 #include "sim/drivers/sim_nvme_stack.h"
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "framework/bytes.h"
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 #include "sim/drivers/sim_miniport_header.h"
 
 namespace sim {

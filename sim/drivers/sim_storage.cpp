@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "sim/drivers/sim_storage.h"
 #include "sim/drivers/sim_storage_queries.h"
 #include "sim/kernel/journal_text.h"

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "framework/bytes.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 
 namespace sim {
 namespace {

@@ -7,6 +7,7 @@
 
 #include "framework/bytes.h"
 #include "framework/conversions.h"
+#include "os/layouts/ntddscsi.h"
 
 namespace sim {
 namespace {

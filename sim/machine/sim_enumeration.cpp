@@ -8,6 +8,7 @@
 
 #include "framework/bytes.h"
 #include "framework/conversions.h"
+#include "os/layouts/ntddscsi.h"
 #include "sim/kernel/journal_text.h"
 #include "sim/machine/sim_enumeration.h"
 

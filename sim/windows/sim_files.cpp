@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
 #include "sim/kernel/journal_text.h"
 
 namespace sim {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "discovery/dev_mgr.h"
-#include "os/devices.h"
+#include "os/layouts/winioctl.h"
 #include "transport/ata_device.h"
 
 namespace travok_sim {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "framework/bytes.h"
+#include "os/layouts/ntddscsi.h"
 #include "os/os.h"
-#include "os/storage_requests.h"
-#include "sim/machine_toml.h"
+#include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "discovery/dev_mgr.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "tests/unit/transport/transport_fixture.h"
 
 namespace {

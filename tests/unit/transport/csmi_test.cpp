@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "framework/bytes.h"
+#include "os/layouts/csmi.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "transport/ata_device.h"
-#include "transport/csmi_layout.h"
 
 namespace {
 
@@ -121,16 +121,17 @@ TEST_F(CsmiTest, PhyInformationIsRefusedWhenTheControllerDoesNotAnswerOrOverstat
 TEST_F(CsmiTest, TheGenericRequestFillsTheHeaderAndMapsItsOutcome) {
   TAtaDevice& d = Controller();
   d.SetTimeout(12.9f);
-  std::vector<std::uint8_t> buffer(csmi::driver_info::kSize, 0);
-  EXPECT_EQ(
-      d.CsmiIoctl(csmi::CC_CSMI_SAS_GET_DRIVER_INFO, buffer.data(), std::uint32_t(buffer.size())),
-      ATACMD_OK);
-  EXPECT_EQ(fw::GetU32le(buffer, csmi::header::kHeaderLength), 28u);
+  std::vector<std::uint8_t> buffer(os::layout::csmi::driver_info::kSize, 0);
+  EXPECT_EQ(d.CsmiIoctl(os::layout::csmi::CC_CSMI_SAS_GET_DRIVER_INFO, buffer.data(),
+                        std::uint32_t(buffer.size())),
+            ATACMD_OK);
+  EXPECT_EQ(fw::GetU32le(buffer, os::layout::csmi::header::kHeaderLength), 28u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(&buffer[4]), 8), std::string("CSMIALL\0", 8));
-  EXPECT_EQ(fw::GetU32le(buffer, csmi::header::kTimeout), 12u);
-  EXPECT_EQ(fw::GetU32le(buffer, csmi::header::kControlCode), 1u);
-  EXPECT_EQ(fw::GetU32le(buffer, csmi::header::kLength), 204u - 28u);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(&buffer[csmi::driver_info::kName])), "simsas");
+  EXPECT_EQ(fw::GetU32le(buffer, os::layout::csmi::header::kTimeout), 12u);
+  EXPECT_EQ(fw::GetU32le(buffer, os::layout::csmi::header::kControlCode), 1u);
+  EXPECT_EQ(fw::GetU32le(buffer, os::layout::csmi::header::kLength), 204u - 28u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(&buffer[os::layout::csmi::driver_info::kName])),
+            "simsas");
 
   Mark();
   for (std::uint32_t code : {2u, 3u, 24u, 0u})

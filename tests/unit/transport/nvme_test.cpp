@@ -11,10 +11,11 @@
 #include "discovery/dev_info.h"
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
+#include "os/layouts/intel_rst.h"
 #include "sim/drives/sim_firmware_image.h"
 #include "sim/drives/sim_nvme_drive.h"
 #include "tests/unit/transport/transport_fixture.h"
-#include "transport/nvme_layout.h"
+#include "transport/nvme_requests.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ TEST_F(NvmeTest, RstPassThroughAnswersOneWhateverTheNvmeStatus) {
   std::array<std::uint8_t, transport::kIrstResultSize> result{};
   EXPECT_TRUE(d.Send_IRST_NVME_PASS_THROUTH(kRstPath, IdentifyCommand(), nullptr, 4096, false,
                                             result.data(), 30, transport::kNvmeFromDevice));
-  const std::uint16_t status = fw::GetU16le(result, transport::nvme::irst_nvm::kCompletionStatus);
+  const std::uint16_t status = fw::GetU16le(result, os::layout::irst_nvm::kCompletionStatus);
   EXPECT_EQ((status >> 1) & 0xFF, 0x02);
   EXPECT_EQ((status >> 9) & 0x7, 0);
 }

@@ -5,12 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
-#include "os/storage_requests.h"
+#include "os/layouts/ntddscsi.h"
 #include "sim/drives/sim_nvme_identity.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "transport/ata_device.h"

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "transport/srb_io_control.h"
+#include "os/layouts/ntddscsi.h"
 
-namespace transport::rste {
+namespace os::layout::rste {
 
 inline constexpr const char* kSignature = "NvmeRAID";
 inline constexpr std::uint32_t kTimeoutSeconds = 40;
@@ -98,23 +98,24 @@ inline constexpr std::size_t kIdentifySize = 4096;
 // The RAID member Identify: the whole block counts as Length after the header.
 inline constexpr std::size_t kMemberIdentifySize = nvme_pass_through::Size(kIdentifySize);
 inline constexpr std::uint32_t kMemberIdentifyLength =
-    std::uint32_t(kMemberIdentifySize - srb::kSize);
+    std::uint32_t(kMemberIdentifySize - srb_io_control::kSize);
 inline constexpr std::uint8_t kIdentifyFill = 0x55;
 
-static_assert(srb::kSize == 28);
-static_assert(count::kSize == 32 && count::kSize - srb::kSize == 4);
-static_assert(raid_information::kSize == 132 && raid_information::kSize - srb::kSize == 104);
+static_assert(srb_io_control::kSize == 28);
+static_assert(count::kSize == 32 && count::kSize - srb_io_control::kSize == 4);
+static_assert(raid_information::kSize == 132 &&
+              raid_information::kSize - srb_io_control::kSize == 104);
 static_assert(raid_information::kMemberCount + 4 == raid_information::kSize);
 static_assert(disk_entry::kSize == 92 && disk_entry::kSerial + disk_entry::kSerialSize == 92);
 static_assert(disk_entry::kModel + disk_entry::kModelSize == disk_entry::kFirmware);
 static_assert(disk_entry::kFirmware + disk_entry::kFirmwareSize == disk_entry::kSerial);
 static_assert(raid_configuration::Size(3) == 40 + 92 * 3);
-static_assert(raid_configuration::Size(3) - srb::kSize == 12 + 92 * 3);
+static_assert(raid_configuration::Size(3) - srb_io_control::kSize == 12 + 92 * 3);
 static_assert(pass_through_disks::Size(2) == 36 + 92 * 2);
-static_assert(pass_through_disks::Size(2) - srb::kSize == 8 + 92 * 2);
+static_assert(pass_through_disks::Size(2) - srb_io_control::kSize == 8 + 92 * 2);
 static_assert(nvme_pass_through::kCommand + 64 == nvme_pass_through::kCompletion);
 static_assert(nvme_pass_through::kCompletion + 16 == nvme_pass_through::kDirection);
 static_assert(nvme_pass_through::kData == 152 && nvme_pass_through::Size(0) == 156);
 static_assert(kMemberIdentifySize == 4252 && kMemberIdentifyLength == 4224);
 
-}  // namespace transport::rste
+}  // namespace os::layout::rste

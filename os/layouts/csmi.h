@@ -1,7 +1,7 @@
 // The CSMI requests (Common Storage Management Interface, SAS edition) that travel over
 // IOCTL_SCSI_MINIPORT: the header, driver information, phy information and the STP
 // pass-through. The published structures are packed to 8 and hold no pointers, so the offsets
-// are the same in both pointer widths. Every offset and size of this family lives here.
+// are the same in both pointer widths.
 //
 // mingw-w64 declares no CSMI structure; win32/transport_layout_checks.cpp asserts these against
 // the published sizes, and the header against SRB_IO_CONTROL, which it is.
@@ -10,12 +10,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "transport/srb_io_control.h"
+#include "os/layouts/ntddscsi.h"
 
-namespace transport::csmi {
+namespace os::layout::csmi {
 
 // IOCTL_HEADER, which is SRB_IO_CONTROL.
-namespace header = ::transport::srb;
+namespace header = ::os::layout::srb_io_control;
 
 // CSMI_SAS_DRIVER_INFO_BUFFER.
 namespace driver_info {
@@ -140,4 +140,4 @@ inline constexpr std::uint32_t CSMI_SAS_STP_PIO = 0x10;
 // The status a successful STP command must return: DRDY and DSC, no error.
 inline constexpr std::uint8_t kStpGoodStatus = 0x50;
 
-}  // namespace transport::csmi
+}  // namespace os::layout::csmi
