@@ -34,9 +34,9 @@ bool RowAdmits(const package::ConstraintRow& row, const std::string& model,
 // The first image group (0-based) that admits the drive, or -1.
 int AdmittingGroup(const discovery::DevInfo& drive, const std::uint8_t* block,
                    const package::PackageConfig& config) {
-  const std::string revision = fw::Trim(config.bUseFWExt ? discovery::FieldText(drive.fwExt)
-                                                         : discovery::FieldText(drive.firmware));
-  const std::string model = drive.model[0] ? fw::Trim(discovery::FieldText(drive.checkModel)) : "";
+  const std::string revision =
+      fw::Trim(config.bUseFWExt ? fw::FieldText(drive.fwExt) : fw::FieldText(drive.firmware));
+  const std::string model = drive.model[0] ? fw::Trim(fw::FieldText(drive.checkModel)) : "";
   const int groups = std::min<int>(config.iImageCount, package::kMaxImages);
   for (int group = 1; group <= groups; ++group) {
     for (int r = 1; r <= package::kRowsPerGroup; ++r) {
@@ -112,10 +112,10 @@ void ChkConstraint(std::span<discovery::DevInfo> drives, const std::uint8_t* blo
 TargetRevisions ChkO2N(const discovery::DevInfo& drive, const std::uint8_t* block,
                        const package::PackageConfig& config) {
   const int image = drive.imageIndex + 1;
-  const std::string old = discovery::FieldText(drive.firmware);
+  const std::string old = fw::FieldText(drive.firmware);
   std::string target = config.bUseFWExt ? package::TargetExtendedIdField(block, image)
                                         : package::TargetRevisionField(block, image);
-  const std::string model = discovery::FieldText(drive.model);
+  const std::string model = fw::FieldText(drive.model);
   const std::string oldTrimmed = fw::Trim(old), targetTrimmed = fw::Trim(target);
 
   if (drive.bIsNvme && oldTrimmed.size() >= 5 && targetTrimmed.size() >= 5 &&

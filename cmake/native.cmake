@@ -61,8 +61,8 @@ add_executable(travok_tests
   tests/unit/app/command_line_test.cpp
   tests/unit/app/eligibility_test.cpp
   tests/unit/discovery/dev_info_test.cpp
-  tests/unit/discovery/dev_mgr_test.cpp
-  tests/unit/discovery/device_node_test.cpp
+  tests/unit/devices/dev_mgr_test.cpp
+  tests/unit/devices/device_node_test.cpp
   tests/unit/discovery/irst_driver_test.cpp
   tests/unit/sim/machine_toml_test.cpp
   tests/unit/platform/hi_timer_test.cpp

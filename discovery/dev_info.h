@@ -14,6 +14,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "framework/fixed_text.h"
+
 namespace discovery {
 
 inline constexpr int kMaxDrives = 16;
@@ -65,25 +67,9 @@ struct TCurrentIdentity {
   std::uint8_t m_NVMeFWUG;
 };
 
-// The text of a fixed-width field: up to its first zero byte, never past its width.
-template <std::size_t N>
-std::string FieldText(const char (&field)[N]) {
-  return std::string(field, std::find(field, field + N, '\0'));
-}
-
-// Fills a fixed-width field with `text`, cut to the width, zero bytes after it.
-template <std::size_t N>
-void SetField(char (&field)[N], std::string_view text) {
-  std::memset(field, 0, N);
-  std::memcpy(field, text.data(), text.size() < N ? text.size() : N);
-}
-
-// Fills a zero-terminated field, keeping room for the terminator.
-template <std::size_t N>
-void SetPath(char (&field)[N], std::string_view text) {
-  std::memset(field, 0, N);
-  std::memcpy(field, text.data(), text.size() < N - 1 ? text.size() : N - 1);
-}
+using fw::FieldText;
+using fw::SetField;
+using fw::SetPath;
 
 void ClearTable(TDevInfoTable& table);
 void ClearCurrentIdentity(TCurrentIdentity& identity);

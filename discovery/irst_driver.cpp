@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <array>
 
-#include "discovery/dev_mgr.h"
-#include "discovery/dev_mgr_functions.h"
-#include "discovery/setupapi_calls.h"
+#include "devices/dev_mgr.h"
+#include "devices/dev_mgr_functions.h"
+#include "devices/setupapi_calls.h"
 #include "framework/conversions.h"
 
 namespace discovery {
+
+using devices::DevFn;
+using devices::DeviceInfoSet;
+using devices::DevInfoData;
+using devices::PropertyText;
+using devices::TDevMgrFunctions;
+
 namespace {
 
 constexpr const char* kDriverVersionValue = "DriverVersion";

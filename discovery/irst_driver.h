@@ -8,9 +8,13 @@
 
 #include <string>
 
+namespace devices {
+class TDevMgr;
+}  // namespace devices
+
 namespace discovery {
 
-class TDevMgr;
+using devices::TDevMgr;
 
 inline constexpr const char* kIrstNotSeen = "NA";
 // The oldest version with the NVMe pass-through, compared as text.

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "discovery/dev_info.h"
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 #include "framework/bytes.h"
+#include "framework/fixed_text.h"
 #include "os/layouts/ntddscsi.h"
 
 namespace transport {
@@ -31,7 +31,7 @@ bool IsProbeKind(int kind) {
 
 }  // namespace
 
-TAtaDevice::TAtaDevice(std::vector<discovery::DiskEntry> disks)
+TAtaDevice::TAtaDevice(std::vector<devices::DiskEntry> disks)
     : m_ResponseBuffer(NewBuffer(kResponseBufferSize)),
       m_RequestBuffer(NewBuffer(kRequestBufferSize)),
       m_CsmiBuffer(NewBuffer(kCsmiBufferSize)) {
@@ -55,7 +55,7 @@ int TAtaDevice::DriveCount() const {
   return int(m_Disks.size());
 }
 
-const discovery::DiskEntry* TAtaDevice::DriveAt(int index) const {
+const devices::DiskEntry* TAtaDevice::DriveAt(int index) const {
   if (index < 0) index = m_SelectedIndex;
   if (index < 0 || index >= DriveCount()) return nullptr;
   return &m_Disks[std::size_t(index)];
@@ -87,7 +87,7 @@ bool TAtaDevice::SelectPort(int index, const char* path, int scsiPort, int kind)
     m_ParentVid = SelectedRecord()->parentVid;
     m_ParentDid = SelectedRecord()->parentDid;
   }
-  const discovery::DiskEntry* selected = SelectedRecord();
+  const devices::DiskEntry* selected = SelectedRecord();
   ClosePort();
 
   const std::uint32_t shareAll =
@@ -101,7 +101,7 @@ bool TAtaDevice::SelectPort(int index, const char* path, int scsiPort, int kind)
     m_CsmiController = index;
     OpenHandle(PortPath("\\\\.\\SCSI%d:", index), shareAll, 0);
   } else if (selected) {
-    OpenHandle(discovery::FieldText(selected->devicePath), shareAll, 0);
+    OpenHandle(fw::FieldText(selected->devicePath), shareAll, 0);
   }
 
   if (kind == kKindCsmi || kind == kKindNvme) {

@@ -28,9 +28,9 @@
 #include "transport/pass_through_layout.h"
 #include "transport/scsi_sense.h"
 
-namespace discovery {
+namespace devices {
 struct DiskEntry;
-}  // namespace discovery
+}  // namespace devices
 
 namespace transport {
 
@@ -48,10 +48,10 @@ inline constexpr std::size_t kIrstResultSize = 168;
 class TAtaDevice {
  public:
   // Start-up builds it with the table its device manager has just enumerated:
-  //   discovery::TDevMgr devMgr;
+  //   devices::TDevMgr devMgr;
   //   transport::TAtaDevice device(devMgr.BuildDiskTable());
   // Without its buffers the object drops the table, so that it never reaches a drive.
-  explicit TAtaDevice(std::vector<discovery::DiskEntry> disks);
+  explicit TAtaDevice(std::vector<devices::DiskEntry> disks);
   ~TAtaDevice();
   TAtaDevice(const TAtaDevice&) = delete;
   TAtaDevice& operator=(const TAtaDevice&) = delete;
@@ -66,9 +66,9 @@ class TAtaDevice {
   int DriveCount() const;
   // A negative index is the selected drive; null when out of range. The record lives as long
   // as this object.
-  const discovery::DiskEntry* DriveAt(int index) const;
+  const devices::DiskEntry* DriveAt(int index) const;
   int SelectedIndex() const { return m_SelectedIndex; }
-  const discovery::DiskEntry* SelectedRecord() const { return DriveAt(-1); }
+  const devices::DiskEntry* SelectedRecord() const { return DriveAt(-1); }
   std::uint16_t ParentVid() const { return m_ParentVid; }
   std::uint16_t ParentDid() const { return m_ParentDid; }
   bool HandleValid() const;
@@ -190,7 +190,7 @@ class TAtaDevice {
   std::array<std::uint8_t, layout::scsi_request::kDirectSize> m_ScsiDirect = {};
   ScsiSense m_Sense;
   std::uint8_t m_ScsiStatus = 0;
-  std::vector<discovery::DiskEntry> m_Disks;
+  std::vector<devices::DiskEntry> m_Disks;
   int m_SelectedIndex = -1;
   std::uint16_t m_ParentVid = 0;
   std::uint16_t m_ParentDid = 0;

@@ -5,9 +5,9 @@
 #include <memory>
 #include <new>
 
-#include "discovery/dev_info.h"
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 #include "framework/bytes.h"
+#include "framework/fixed_text.h"
 #include "os/layouts/winnt.h"
 #include "transport/ata_device.h"
 #include "transport/miniport_request.h"
@@ -66,11 +66,10 @@ bool TAtaDevice::Send_IRST_NVME_PASS_THROUTH(std::uint8_t pathId, const NvmeComm
 
 bool TAtaDevice::DoIdentifyDeviceNVMeStorageQuery(int driveIndex) {
   ClosePort();
-  const discovery::DiskEntry* drive = DriveAt(driveIndex);
+  const devices::DiskEntry* drive = DriveAt(driveIndex);
   // A negative index means the selected drive to DriveAt; here it names no drive.
   if (driveIndex < 0 || !drive || !m_ResponseBuffer) return false;
-  OpenHandle(discovery::FieldText(drive->devicePath), os::kFILE_SHARE_READ | os::kFILE_SHARE_WRITE,
-             0);
+  OpenHandle(fw::FieldText(drive->devicePath), os::kFILE_SHARE_READ | os::kFILE_SHARE_WRITE, 0);
 
   namespace q = protocol_query;
   namespace pq = os::layout::property_query;

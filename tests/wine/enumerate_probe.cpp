@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "discovery/dev_mgr.h"
-#include "discovery/disk_table_text.h"
+#include "devices/dev_mgr.h"
+#include "devices/disk_table_text.h"
 #include "win32/win32_os.h"
 
 namespace {
@@ -33,11 +33,11 @@ int main() {
       !Same(os::kGUID_DEVCLASS_SCSIADAPTER, GUID_DEVCLASS_SCSIADAPTER))
     return 3;
   os::Install(&win32::WindowsOs());
-  discovery::TDevMgr mgr;
+  devices::TDevMgr mgr;
   if (!mgr.EnumerateDisks()) {
     std::printf("the enumeration failed\n");
     return 1;
   }
-  std::printf("%s", discovery::DiskTableText(mgr.Disks()).c_str());
+  std::printf("%s", devices::DiskTableText(mgr.Disks()).c_str());
   return 0;
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 #include "os/layouts/winioctl.h"
 #include "transport/ata_device.h"
 
@@ -45,7 +45,7 @@ std::string NvmeIdentity(const std::uint8_t* d) {
 // An NVMe drive the way the scan reaches it: the inbox driver's storage query, or the Intel RST
 // pass-through on the controller's port. Empty for a disk that is neither.
 std::string NvmeDrive(transport::TAtaDevice& device, int index) {
-  const discovery::DiskEntry& disk = *device.DriveAt(index);
+  const devices::DiskEntry& disk = *device.DriveAt(index);
   if (disk.busType == os::kBusTypeNvme)
     return device.DoIdentifyDeviceNVMeStorageQuery(index)
                ? "inbox NVMe  " + NvmeIdentity(device.GetResponseBuffer())
@@ -70,7 +70,7 @@ std::string IdentifyDrives(sim::SimPc& pc) {
   os::Install(&pc);
   std::string out;
   {
-    discovery::TDevMgr devMgr;
+    devices::TDevMgr devMgr;
     transport::TAtaDevice device(devMgr.BuildDiskTable());
     for (int i = 0; i < device.DriveCount(); ++i) {
       out += "disk " + std::to_string(i) + "  " + device.DriveAt(i)->instanceId + "\n  ";

@@ -14,8 +14,8 @@
 #include <iterator>
 
 #include "app/frmTravok.h"
-#include "discovery/dev_mgr.h"
-#include "discovery/disk_table_text.h"
+#include "devices/dev_mgr.h"
+#include "devices/disk_table_text.h"
 #include "package/package_area.h"
 #include "package/package_config.h"
 #include "package/package_layout.h"
@@ -70,8 +70,8 @@ int ListDisks(sim::SimPc& pc) {
   os::Install(&pc);
   std::string table;
   {
-    discovery::TDevMgr mgr;
-    if (mgr.EnumerateDisks()) table = discovery::DiskTableText(mgr.Disks());
+    devices::TDevMgr mgr;
+    if (mgr.EnumerateDisks()) table = devices::DiskTableText(mgr.Disks());
   }
   os::Install(nullptr);
   std::printf("%s", table.empty() ? "the enumeration failed\n" : table.c_str());

@@ -12,7 +12,7 @@ namespace {
 
 using namespace testing_support;
 using discovery::DevInfo;
-using discovery::SetField;
+using fw::SetField;
 
 DevInfo Drive(const std::string& model, const std::string& firmware, bool nvme = false,
               const std::string& fwExt = "") {

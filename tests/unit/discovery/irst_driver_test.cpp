@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 #include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 
 namespace {
 
+using devices::TDevMgr;
 using discovery::CheckIrstDriver;
 using discovery::GetIrstDriverVersion;
-using discovery::TDevMgr;
 
 constexpr const char* kPremium = "Intel(R) SATA/PCIe Premium Controller";
 constexpr const char* kSataRaid =

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 #include "os/layouts/ntddscsi.h"
 #include "tests/unit/transport/transport_fixture.h"
 

@@ -8,8 +8,8 @@
 #include <ostream>
 #include <vector>
 
+#include "devices/dev_mgr.h"
 #include "discovery/dev_info.h"
-#include "discovery/dev_mgr.h"
 #include "framework/bytes.h"
 #include "os/layouts/intel_rst.h"
 #include "sim/drives/sim_firmware_image.h"
@@ -77,7 +77,7 @@ class NvmeTest : public transport_test::TransportTest {
     transport::TAtaDevice& d = Machine(InboxMachine(nvme, more));
     m_Drive = pc.devices.Find(kInboxDisk)->disk->nvme.get();
     const int index = IndexOf(kInboxDisk);
-    EXPECT_TRUE(d.SelectPort(index, discovery::FieldText(d.DriveAt(index)->devicePath).c_str(), -1,
+    EXPECT_TRUE(d.SelectPort(index, fw::FieldText(d.DriveAt(index)->devicePath).c_str(), -1,
                              transport::kKindNvme));
     Mark();
     return d;
@@ -98,7 +98,7 @@ class NvmeTest : public transport_test::TransportTest {
   }
   int IndexOf(const std::string& instanceId) const {
     for (int i = 0; i < device->DriveCount(); ++i)
-      if (discovery::FieldText(device->DriveAt(i)->instanceId) == instanceId) return i;
+      if (fw::FieldText(device->DriveAt(i)->instanceId) == instanceId) return i;
     ADD_FAILURE() << instanceId << " is not in the table";
     return -1;
   }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 #include "framework/bytes.h"
 #include "os/layouts/ntddscsi.h"
 #include "sim/drives/sim_nvme_identity.h"
@@ -99,7 +99,7 @@ class RsteTest : public TransportTest {
     sim::LoadMachine(machine, kController + toml, name);
     RstePort p;
     {
-      discovery::TDevMgr devMgr;
+      devices::TDevMgr devMgr;
       TAtaDevice object(devMgr.BuildDiskTable());
       const os::Handle h = os::Current().CreateFileA(
           "\\\\.\\Scsi" + std::to_string(port) + ":", os::kGENERIC_READ | os::kGENERIC_WRITE,

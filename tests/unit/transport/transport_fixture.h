@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 #include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 #include "transport/ata_device.h"
@@ -50,7 +50,7 @@ class TransportTest : public ::testing::Test {
   // object built earlier goes before its manager, as at the end of a test.
   transport::TAtaDevice& Machine(const std::string& toml) {
     sim::LoadMachine(pc, kController + toml, "test");
-    auto manager = std::make_unique<discovery::TDevMgr>();
+    auto manager = std::make_unique<devices::TDevMgr>();
     auto built = std::make_unique<transport::TAtaDevice>(manager->BuildDiskTable());
     device = std::move(built);
     devMgr = std::move(manager);
@@ -82,7 +82,7 @@ class TransportTest : public ::testing::Test {
   }
 
   sim::SimPc pc;
-  std::unique_ptr<discovery::TDevMgr> devMgr;  // the enumeration's owner
+  std::unique_ptr<devices::TDevMgr> devMgr;  // the enumeration's owner
   std::unique_ptr<transport::TAtaDevice> device;
 
  private:

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "discovery/dev_mgr_functions.h"
+#include "devices/dev_mgr_functions.h"
 #include "os/layouts/setupapi.h"
 #include "os/os.h"
 
-namespace discovery {
+namespace devices {
 
 // SP_DEVINFO_DATA with its cbSize set; aligned for the pointer-sized field it ends with.
 struct DevInfoData {
@@ -64,4 +64,4 @@ bool ReenumerateDevNode(os::DevInst devInst);
 // The text a property holds, up to its first zero byte.
 std::string PropertyText(const std::vector<std::uint8_t>& bytes);
 
-}  // namespace discovery
+}  // namespace devices

@@ -1,7 +1,7 @@
 // TDevMgr on simulated PCs: the disk table, its order, the parent chains, the expected count
 // from WMI and Winmgmt, missing exports, and the restart and rescan as the journal records
 // them.
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@
 
 namespace {
 
-using discovery::DiskEntry;
-using discovery::FieldText;
-using discovery::TDevMgr;
+using devices::DiskEntry;
+using devices::TDevMgr;
+using fw::FieldText;
 
 const std::string kMachines = std::string(TRAVOK_SOURCE_DIR) + "/tests/machines/";
 constexpr const char* kController = R"(
@@ -168,7 +168,7 @@ TEST_F(DevMgrTest, TheParentChainNamesTheControllerAndItsIds) {
   ASSERT_TRUE(mgr.EnumerateDisks());
   const auto disks = mgr.Disks();
 
-  const discovery::DeviceNode* rst = disks[0].parentNode.get();
+  const devices::DeviceNode* rst = disks[0].parentNode.get();
   ASSERT_NE(rst, nullptr);
   EXPECT_EQ(FieldText(rst->instanceId),
             "PCI\\VEN_8086&DEV_2822&SUBSYS_86941043&REV_10\\3&11583659&0&B9");

@@ -1,11 +1,11 @@
-#include "discovery/setupapi_calls.h"
+#include "devices/setupapi_calls.h"
 
 #include <algorithm>
 
-#include "discovery/guid_text.h"
+#include "devices/guid_text.h"
 #include "framework/bytes.h"
 
-namespace discovery {
+namespace devices {
 namespace {
 
 namespace di = os::layout::devinfo_data;
@@ -188,4 +188,4 @@ std::string PropertyText(const std::vector<std::uint8_t>& bytes) {
   return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), std::uint8_t(0)));
 }
 
-}  // namespace discovery
+}  // namespace devices

@@ -1,13 +1,17 @@
-#include "discovery/device_node.h"
+#include "devices/device_node.h"
 
 #include <optional>
 
-#include "discovery/dev_info.h"
-#include "discovery/guid_text.h"
-#include "discovery/setupapi_calls.h"
+#include "devices/guid_text.h"
+#include "devices/setupapi_calls.h"
 #include "framework/conversions.h"
+#include "framework/fixed_text.h"
 
-namespace discovery {
+namespace devices {
+
+using fw::FieldText;
+using fw::SetField;
+using fw::SetPath;
 namespace {
 
 // Deeper than any real device tree: a tree that loops ends here.
@@ -125,4 +129,4 @@ VendorDevice FirstVendorDevice(const DeviceNode* chain) {
   return {};
 }
 
-}  // namespace discovery
+}  // namespace devices

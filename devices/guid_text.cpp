@@ -1,10 +1,10 @@
-#include "discovery/guid_text.h"
+#include "devices/guid_text.h"
 
 #include <cstdio>
 
 #include "framework/bytes.h"
 
-namespace discovery {
+namespace devices {
 namespace {
 
 int HexDigit(char c) {
@@ -66,4 +66,4 @@ void PutGuid(std::span<std::uint8_t> bytes, std::size_t at, const os::Guid& guid
   for (std::size_t i = 0; i < 8; ++i) bytes[at + 8 + i] = guid.Data4[i];
 }
 
-}  // namespace discovery
+}  // namespace devices

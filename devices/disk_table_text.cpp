@@ -1,10 +1,14 @@
-#include "discovery/disk_table_text.h"
+#include "devices/disk_table_text.h"
 
 #include <cstdio>
 
-#include "discovery/dev_info.h"
+#include "framework/fixed_text.h"
 
-namespace discovery {
+namespace devices {
+
+using fw::FieldText;
+using fw::SetField;
+using fw::SetPath;
 
 std::string DiskTableText(std::span<const DiskEntry> disks) {
   std::string text = "disks: " + std::to_string(disks.size()) + "\n";
@@ -30,4 +34,4 @@ std::string DiskTableText(std::span<const DiskEntry> disks) {
   return text;
 }
 
-}  // namespace discovery
+}  // namespace devices

@@ -1,17 +1,17 @@
 // The texts the enumeration parses: vendor and device IDs in instance identifiers, class
 // GUIDs, and the strings of a storage device descriptor.
-#include "discovery/device_node.h"
+#include "devices/device_node.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "discovery/dev_mgr.h"
-#include "discovery/guid_text.h"
+#include "devices/dev_mgr.h"
+#include "devices/guid_text.h"
 
 namespace {
 
-using discovery::VendorDevice;
+using devices::VendorDevice;
 
 TEST(VendorDeviceIds, AreReadFromPciAndUsbIdentifiers) {
   struct Case {
@@ -36,18 +36,18 @@ TEST(VendorDeviceIds, AreReadFromPciAndUsbIdentifiers) {
       {"ACPI\\PNP0A08\\0", {0, 0}},
       {"", {0, 0}},
   };
-  for (const Case& c : cases) EXPECT_EQ(discovery::ParseVendorDevice(c.id), c.ids) << c.id;
+  for (const Case& c : cases) EXPECT_EQ(devices::ParseVendorDevice(c.id), c.ids) << c.id;
 }
 
 TEST(ClassGuidText, ParsesWhatWindowsWritesAndRefusesTheRest) {
   const os::Guid hdc = os::kGUID_DEVCLASS_HDC;
-  EXPECT_EQ(discovery::GuidFromText("{4d36e96a-e325-11ce-bfc1-08002be10318}"), hdc);
-  EXPECT_EQ(discovery::GuidFromText("4D36E96A-E325-11CE-BFC1-08002BE10318"), hdc);
-  EXPECT_EQ(discovery::GuidToText(hdc), "{4D36E96A-E325-11CE-BFC1-08002BE10318}");
+  EXPECT_EQ(devices::GuidFromText("{4d36e96a-e325-11ce-bfc1-08002be10318}"), hdc);
+  EXPECT_EQ(devices::GuidFromText("4D36E96A-E325-11CE-BFC1-08002BE10318"), hdc);
+  EXPECT_EQ(devices::GuidToText(hdc), "{4D36E96A-E325-11CE-BFC1-08002BE10318}");
   for (const char* bad :
        {"", "{4d36e96a-e325-11ce-bfc1-08002be1031}", "{4d36e96a-e325-11ce-bfc1-08002be1031x}",
         "{4d36e96a+e325-11ce-bfc1-08002be10318}", "4d36e96a-e325-11ce-bfc1"})
-    EXPECT_FALSE(discovery::GuidFromText(bad)) << bad;
+    EXPECT_FALSE(devices::GuidFromText(bad)) << bad;
 }
 
 // A descriptor field is read within its width and within the bytes the driver returned,
@@ -71,7 +71,7 @@ TEST(DescriptorText, StaysInsideTheFieldAndTheReturnedBytes) {
       {0xFFFFFFF0, 56, 8, ""},  // far beyond it
   };
   for (const Case& c : cases)
-    EXPECT_EQ(discovery::DescriptorText(std::span(d).first(c.returned), c.offset, c.width),
+    EXPECT_EQ(devices::DescriptorText(std::span(d).first(c.returned), c.offset, c.width),
               c.expected)
         << c.offset << " in " << c.returned;
 }

@@ -9,7 +9,7 @@
 
 #include "os/os.h"
 
-namespace discovery {
+namespace devices {
 
 // In the order they are looked up, library by library.
 enum class DevFn : std::size_t {
@@ -69,4 +69,4 @@ extern TDevMgrFunctions gDevMgrFunctions;
 // Looks every name up in its library (a library of 0 finds nothing) and fills the table.
 void ResolveDevMgrFunctions(os::Hmodule setupApi, os::Hmodule cfgMgr, TDevMgrFunctions& table);
 
-}  // namespace discovery
+}  // namespace devices

@@ -4,12 +4,12 @@
 #include <span>
 #include <string>
 
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 
-namespace discovery {
+namespace devices {
 
 // "disks: N", then two lines a disk: its address, bus type, device number, controller IDs
 // and service, model, revision and serial; then its instance identifier.
 std::string DiskTableText(std::span<const DiskEntry> disks);
 
-}  // namespace discovery
+}  // namespace devices

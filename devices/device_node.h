@@ -9,7 +9,7 @@
 
 #include "os/devices.h"
 
-namespace discovery {
+namespace devices {
 
 struct DeviceNode {
   os::Guid classGuid;
@@ -54,4 +54,4 @@ std::unique_ptr<DeviceNode> BuildParentChain(const std::string& instanceId);
 // The first node of the chain whose vendor and device IDs are both set.
 VendorDevice FirstVendorDevice(const DeviceNode* chain);
 
-}  // namespace discovery
+}  // namespace devices

@@ -1,6 +1,6 @@
-#include "discovery/dev_mgr_functions.h"
+#include "devices/dev_mgr_functions.h"
 
-namespace discovery {
+namespace devices {
 
 const std::array<DevFnExport, kDevFnCount> kDevFnExports = {{
     {"SetupDiGetClassDevsA", true, true},
@@ -47,4 +47,4 @@ void ResolveDevMgrFunctions(os::Hmodule setupApi, os::Hmodule cfgMgr, TDevMgrFun
   }
 }
 
-}  // namespace discovery
+}  // namespace devices

@@ -11,7 +11,7 @@
 
 #include "os/devices.h"
 
-namespace discovery {
+namespace devices {
 
 // Braces optional, hexadecimal digits in either case; nothing else is accepted.
 std::optional<os::Guid> GuidFromText(std::string_view text);
@@ -21,4 +21,4 @@ std::string GuidToText(const os::Guid& guid);
 os::Guid GetGuid(std::span<const std::uint8_t> bytes, std::size_t at);
 void PutGuid(std::span<std::uint8_t> bytes, std::size_t at, const os::Guid& guid);
 
-}  // namespace discovery
+}  // namespace devices

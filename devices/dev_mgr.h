@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "discovery/dev_mgr_functions.h"
-#include "discovery/device_node.h"
+#include "devices/dev_mgr_functions.h"
+#include "devices/device_node.h"
 #include "os/os.h"
 
-namespace discovery {
+namespace devices {
 
 struct ScsiAddress {  // SCSI_ADDRESS, less its length
   std::uint8_t PortNumber = 0;
@@ -103,4 +103,4 @@ void OrderDisks(std::vector<DiskEntry>& disks, int count);
 std::string DescriptorText(std::span<const std::uint8_t> descriptor, std::uint32_t offset,
                            std::size_t width);
 
-}  // namespace discovery
+}  // namespace devices

@@ -1,22 +1,26 @@
-#include "discovery/dev_mgr.h"
+#include "devices/dev_mgr.h"
 
 #include <algorithm>
 #include <array>
 #include <exception>
 #include <utility>
 
-#include "discovery/dev_info.h"
-#include "discovery/dev_mgr_functions.h"
-#include "discovery/guid_text.h"
-#include "discovery/setupapi_calls.h"
+#include "devices/dev_mgr_functions.h"
+#include "devices/guid_text.h"
+#include "devices/setupapi_calls.h"
 #include "framework/bytes.h"
 #include "framework/conversions.h"
+#include "framework/fixed_text.h"
 #include "os/layouts/ntddscsi.h"
 #include "os/layouts/setupapi.h"
 #include "os/layouts/winioctl.h"
 #include "platform/osinfo.h"
 
-namespace discovery {
+namespace devices {
+
+using fw::FieldText;
+using fw::SetField;
+using fw::SetPath;
 namespace {
 
 namespace sa = os::layout::scsi_address;
@@ -312,4 +316,4 @@ bool TDevMgr::RescanStorageControllers() {
   return true;
 }
 
-}  // namespace discovery
+}  // namespace devices
