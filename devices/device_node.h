@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "os/devices.h"
+#include "os/device_types.h"
 
 namespace devices {
 

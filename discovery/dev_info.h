@@ -3,6 +3,9 @@
 //
 // Text fields are fixed-width bytes as the drive reports them: no terminator when full, so
 // they are only ever read through FieldText. The two path fields are zero-terminated.
+//
+// The field names (fwExt, PPID, m_NVMeFWUG and the rest) are the ones the whole system uses
+// for these records, mixed styles included; they are kept so that every part reads the same.
 #pragma once
 
 #include <algorithm>

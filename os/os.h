@@ -9,14 +9,14 @@
 // the core reaches every one through os::Current().
 #pragma once
 
-#include "os/device_calls.h"
+#include "os/devices.h"
 #include "os/files.h"
 #include "os/handles.h"
 #include "os/processes.h"
 #include "os/system.h"
 #include "os/windows.h"
 
-#include "os/devices.h"
+#include "os/device_types.h"
 #include "os/layouts/cfgmgr32.h"
 #include "os/layouts/devguid.h"
 #include "os/layouts/setupapi.h"

@@ -9,6 +9,10 @@
 //
 // The object has no lock: one thread uses it at a time (the main thread, or the flash worker
 // while the main thread waits for it).
+//
+// Several members keep the names the rest of the system calls them by, spelling and letter case
+// included (get_phy_info, Send_IRST_NVME_PASS_THROUTH, nvmePassThroughIoctl and the RSTe
+// requests): callers and the people who read the traces know them by these names.
 #pragma once
 
 #include <array>

@@ -21,7 +21,7 @@ namespace de = rste::disk_entry;
 
 void PutHeader(std::span<std::uint8_t> block, std::uint32_t controlCode,
                std::uint32_t returnCode = 0) {
-  PutSrbHeader(block, rste::kSignature, rste::kTimeoutSeconds, controlCode, returnCode,
+  PutSrbHeader(block, rste::kSignature, kRsteTimeoutSeconds, controlCode, returnCode,
                std::uint32_t(block.size() - srb::kSize));
 }
 
@@ -117,7 +117,7 @@ bool raidMemberIdentifyIoctl(os::Handle port, std::uint32_t rsteDiskId, NvmeIden
   fw::PutU32le(block, np::kDataBufferLength, 0);
   fw::PutU32le(block, np::kMetadataLength, 0);
   fw::PutU32le(block, np::kReturnBufferLength, std::uint32_t(block.size()));
-  std::fill_n(block.begin() + np::kData, rste::kIdentifySize, rste::kIdentifyFill);
+  std::fill_n(block.begin() + np::kData, rste::kIdentifySize, kRsteIdentifyFill);
   const bool ok = SendMiniportRequest(port, block);
   std::copy_n(block.begin() + np::kData, rste::kIdentifySize, data.begin());
   return ok;
@@ -139,7 +139,7 @@ bool TAtaDevice::nvmePassThroughIoctl(os::Handle controller, std::uint32_t rsteD
   }
   // Without data the block is 156 bytes, and a Length of 132 would reach 4 bytes past it: the
   // port driver refuses a header that claims more than the buffer holds.
-  PutSrbHeader(block, rste::kSignature, rste::kTimeoutSeconds, rste::kNvmePassThrough, rsteDiskId,
+  PutSrbHeader(block, rste::kSignature, kRsteTimeoutSeconds, rste::kNvmePassThrough, rsteDiskId,
                std::uint32_t(std::min(np::kLength, block.size() - srb::kSize)));
   std::copy(command.begin(), command.end(), block.begin() + np::kCommand);
   fw::PutU32le(block, np::kDirection, std::uint32_t(direction));

@@ -25,6 +25,11 @@ class TAtaDevice;
 // platform carries this many NVMe disks, and the scan records no more than 16 drives.
 inline constexpr std::uint32_t kMaxRsteDisks = 64;
 
+// What the program puts into its RSTe requests: the driver's time-out, and the byte a member
+// Identify block is filled with before the driver answers, so an unanswered block reads "UUUU".
+inline constexpr std::uint32_t kRsteTimeoutSeconds = 40;
+inline constexpr std::uint8_t kRsteIdentifyFill = 0x55;
+
 using NvmeIdentify = std::array<std::uint8_t, os::layout::rste::kIdentifySize>;
 
 // One entry of the RAID configuration or the pass-through disk list.

@@ -14,7 +14,7 @@
 
 #include <cstddef>
 
-#include "os/devices.h"
+#include "os/device_types.h"
 #include "os/layouts/cfgmgr32.h"
 #include "os/layouts/devguid.h"
 #include "os/layouts/ntddscsi.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "os/devices.h"
+#include "os/device_types.h"
 
 namespace os {
 

@@ -1,7 +1,7 @@
 // The device setup classes the enumeration names (devguid.h).
 #pragma once
 
-#include "os/devices.h"
+#include "os/device_types.h"
 
 namespace os {
 

@@ -12,7 +12,6 @@
 namespace os::layout::rste {
 
 inline constexpr const char* kSignature = "NvmeRAID";
-inline constexpr std::uint32_t kTimeoutSeconds = 40;
 
 // Control codes.
 inline constexpr std::uint32_t kNvmePassThrough = 0xE0002000;
@@ -99,7 +98,6 @@ inline constexpr std::size_t kIdentifySize = 4096;
 inline constexpr std::size_t kMemberIdentifySize = nvme_pass_through::Size(kIdentifySize);
 inline constexpr std::uint32_t kMemberIdentifyLength =
     std::uint32_t(kMemberIdentifySize - srb_io_control::kSize);
-inline constexpr std::uint8_t kIdentifyFill = 0x55;
 
 static_assert(srb_io_control::kSize == 28);
 static_assert(count::kSize == 32 && count::kSize - srb_io_control::kSize == 4);

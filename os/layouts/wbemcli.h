@@ -1,7 +1,7 @@
 // The WMI results the program tells apart (wbemcli.h), with a k in front of the Windows names.
 #pragma once
 
-#include "os/devices.h"
+#include "os/device_types.h"
 
 namespace os {
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "os/devices.h"
+#include "os/device_types.h"
 
 namespace os {
 

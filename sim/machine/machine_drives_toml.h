@@ -1,7 +1,7 @@
 // The parts of a machine description that describe drives rather than the device tree: the
 // SATA drive behind a disk and the pass-through requests its controller carries, CSMI
-// controllers with their phys, and files such as the markers on C:. The machine reader
-// (machine_toml.cpp) hands these tables over; the format is told in sim/machines/demo.toml.
+// controllers with their phys, and files such as the markers on C:. The machine reader hands
+// these tables over; the format is told in sim/machines/demo.toml.
 #pragma once
 
 #include <toml++/toml.h>

@@ -1,6 +1,6 @@
 // The parts of a machine description that describe NVMe drives and their drivers: the NVMe
 // drive behind a disk with its slots, faults and inbox driver ([disk.nvme]), and the Intel RST
-// controllers on SCSI ports ([[irst]]). The machine reader (machine_toml.cpp) hands these
+// controllers on SCSI ports ([[irst]]). The machine reader hands these
 // tables over; the format is told in sim/machines/demo.toml.
 #pragma once
 
