@@ -1,21 +1,19 @@
 #include "sim/drivers/sim_csmi.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "framework/bytes.h"
 #include "os/layouts/ntddscsi.h"
 #include "os/os.h"
+#include "sim/drivers/sim_miniport_header.h"
+#include "sim/kernel/journal_text.h"
 
 namespace sim {
 namespace {
 
 // The published CSMI structures (packed to 8, no pointers): the same bytes in either width.
-namespace hdr {  // IOCTL_HEADER, which is SRB_IO_CONTROL
-constexpr std::size_t kHeaderLength = 0, kSignature = 4, kTimeout = 12, kControlCode = 16,
-                      kReturnCode = 20, kLength = 24, kSize = 28;
-}
+// Their IOCTL_HEADER is SRB_IO_CONTROL.
 namespace info {  // CSMI_SAS_DRIVER_INFO_BUFFER
 constexpr std::size_t kName = 28, kDescription = 109, kMajor = 190, kMinor = 192, kBuild = 194,
                       kRelease = 196, kCsmiMajor = 198, kCsmiMinor = 200, kSize = 204;
@@ -43,23 +41,8 @@ constexpr std::uint32_t kStpProtocols = 0x3F0;
 constexpr std::uint8_t kRates[] = {0x00, 0x08, 0x09, 0x0A};
 constexpr std::uint8_t kAny = 0xFF;
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string s;
-  char b[4];
-  for (std::uint8_t v : bytes) {
-    std::snprintf(b, sizeof b, s.empty() ? "%02X" : " %02X", v);
-    s += b;
-  }
-  return s;
-}
-
 bool ExactlyOne(std::uint32_t bits) {
   return bits && !(bits & (bits - 1));
-}
-
-std::string Signature(std::span<const std::uint8_t> in) {
-  const char* s = reinterpret_cast<const char*>(&in[hdr::kSignature]);
-  return std::string(s, std::find(s, s + 8, '\0'));
 }
 
 void PutText(std::span<std::uint8_t> b, std::size_t at, std::size_t width, const std::string& t) {
@@ -123,15 +106,13 @@ std::uint32_t StpPassThrough(SimCsmiController& c, std::span<std::uint8_t> b, st
                   : (flags & kStpWrite) ? AtaDataPhase::kOut
                                         : AtaDataPhase::kNone;
   command.length = length;
-  char flagText[16];
-  std::snprintf(flagText, sizeof flagText, "%02X", flags);
   *text = "phy " + std::to_string(b[stp::kPhy]) + " port " + std::to_string(b[stp::kPort]) +
-          " rate " + std::to_string(rate) + " sas " + Hex(b.subspan(stp::kSasAddress, 8)) +
-          " regs " + Hex(command.registers) + " flags " + flagText + " data " +
+          " rate " + std::to_string(rate) + " sas " + HexBytes(b.subspan(stp::kSasAddress, 8)) +
+          " regs " + HexBytes(command.registers) + " flags " + HexDigits(flags, 2) + " data " +
           std::to_string(length);
   // The header has to cover the whole STP buffer with its data; a driver that reads less would
   // cut the data short. One direction and one protocol say how the FIS is carried.
-  if (headerLength < stp::kSize - hdr::kSize + length || fis[0] != 0x27 || !(fis[1] & 0x80) ||
+  if (headerLength < stp::kSize - srb::kSize + length || fis[0] != 0x27 || !(fis[1] & 0x80) ||
       !ExactlyOne(flags & kStpDirections) || !ExactlyOne(flags & kStpProtocols) ||
       (flags & ~(kStpDirections | kStpProtocols)) || length > b.size() - stp::kData ||
       (command.phase == AtaDataPhase::kIn && length > outSize - std::min(outSize, stp::kData)))
@@ -179,7 +160,7 @@ std::uint32_t StpPassThrough(SimCsmiController& c, std::span<std::uint8_t> b, st
     moved = length;
   }
   fw::PutU32le(b, stp::kDataBytes, moved);
-  *text += " -> status " + Hex({&status[2], 2});
+  *text += " -> status " + HexBytes({&status[2], 2});
   return 0;
 }
 
@@ -191,23 +172,20 @@ SimIoOutcome CsmiIoControl(SimCsmiController& c, std::uint32_t code,
   std::string journal = "IOCTL_SCSI_MINIPORT";
   if (code != os::kIOCTL_SCSI_MINIPORT) return Refuse(journal, os::kERROR_INVALID_FUNCTION);
   if (c.miniportError) return Refuse(journal, c.miniportError);
-  if (in.size() < hdr::kSize) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  const std::string signature = Signature(in);
-  const std::uint32_t control = fw::GetU32le(in, hdr::kControlCode);
-  const std::uint32_t timeout = fw::GetU32le(in, hdr::kTimeout);
-  const std::uint32_t length = fw::GetU32le(in, hdr::kLength);
-  journal += " " + signature + " " + std::to_string(control) + " in " + std::to_string(in.size()) +
-             " length " + std::to_string(length);
-  const std::size_t room = std::max<std::size_t>(in.size(), outSize);
-  if (fw::GetU32le(in, hdr::kHeaderLength) != hdr::kSize || length > room - hdr::kSize)
-    return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  const bool bKnown = (control == kDriverInfo && signature == "CSMIALL") ||
-                      ((control == kPhyInfo || control == kStp) && signature == "CSMISAS");
-  if (signature != "CSMIALL" && signature != "CSMISAS")
-    return Refuse(journal, os::kERROR_INVALID_FUNCTION);
+  const SimMiniportHeader h = ReadMiniportHeader(in, outSize, MiniportTimeout::kOptional);
+  // A buffer shorter than the header has nothing to tell; any other header fault is refused
+  // after the journal shows what the request said.
+  if (in.size() < srb::kSize) return Refuse(journal, h.error);
+  const std::uint32_t control = h.controlCode, length = h.length;
+  journal += " " + h.SignatureText() + " " + std::to_string(control) + " in " +
+             std::to_string(in.size()) + " length " + std::to_string(length);
+  if (h.error) return Refuse(journal, h.error);
+  const bool bAll = h.Signed("CSMIALL"), bSas = h.Signed("CSMISAS");
+  if (!bAll && !bSas) return Refuse(journal, os::kERROR_INVALID_FUNCTION);
+  const bool bKnown =
+      (control == kDriverInfo && bAll) || ((control == kPhyInfo || control == kStp) && bSas);
 
-  std::vector<std::uint8_t> b(in.begin(), in.end());
-  b.resize(room, 0);
+  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
   std::uint32_t returnCode = 0;
   std::uint64_t elapsedUs = 0;
   std::uint32_t error = 0;
@@ -215,19 +193,19 @@ SimIoOutcome CsmiIoControl(SimCsmiController& c, std::uint32_t code,
   if (!bKnown) {
     returnCode = kBadControlCode;
   } else if (control == kDriverInfo) {
-    returnCode = outSize < info::kSize || length < info::kSize - hdr::kSize
+    returnCode = outSize < info::kSize || length < info::kSize - srb::kSize
                      ? kInvalidParameter
                      : c.driverInfoReturnCode;
     if (!returnCode) DriverInfo(c, b);
   } else if (control == kPhyInfo) {
-    returnCode = outSize < phys::kSize || length < phys::kSize - hdr::kSize ? kInvalidParameter
+    returnCode = outSize < phys::kSize || length < phys::kSize - srb::kSize ? kInvalidParameter
                                                                             : c.phyInfoReturnCode;
     if (!returnCode) PhyInfo(c, b);
   } else {
     std::string text;
     returnCode = b.size() < stp::kSize || outSize < stp::kSize
                      ? kInvalidParameter
-                     : StpPassThrough(c, b, outSize, length, timeout, &elapsedUs, &error, &text);
+                     : StpPassThrough(c, b, outSize, length, h.timeout, &elapsedUs, &error, &text);
     journal += " " + text;
     returned = std::min<std::size_t>(outSize, stp::kData + fw::GetU32le(b, stp::kDataBytes));
   }
@@ -236,7 +214,7 @@ SimIoOutcome CsmiIoControl(SimCsmiController& c, std::uint32_t code,
     o.elapsedUs = elapsedUs;
     return o;
   }
-  fw::PutU32le(b, hdr::kReturnCode, returnCode);
+  fw::PutU32le(b, srb::kReturnCode, returnCode);
   if (returnCode) journal += " -> return code " + std::to_string(returnCode);
   SimIoOutcome o;
   o.elapsedUs = elapsedUs;

@@ -1,7 +1,6 @@
 #include "sim/drivers/sim_disk_stack.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "framework/bytes.h"
 #include "os/layouts/ntddscsi.h"
 #include "os/os.h"
+#include "sim/kernel/journal_text.h"
 
 namespace sim {
 namespace {
@@ -61,16 +61,6 @@ std::uintptr_t GetPointer(std::span<const std::uint8_t> b, std::size_t at) {
   return v;
 }
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string s;
-  char b[4];
-  for (std::uint8_t v : bytes) {
-    std::snprintf(b, sizeof b, s.empty() ? "%02X" : " %02X", v);
-    s += b;
-  }
-  return s;
-}
-
 // The data a command sent, up to its last non-zero byte and at most 32 bytes: enough to tell
 // the program's requests apart in the journal. "..." says more non-zero bytes follow.
 std::string DataText(const std::vector<std::uint8_t>& data) {
@@ -78,7 +68,7 @@ std::string DataText(const std::vector<std::uint8_t>& data) {
   while (used > 0 && data[used - 1] == 0) --used;
   if (!used) return " data zeros";
   const std::size_t shown = std::min<std::size_t>(used, 32);
-  return " data " + Hex({data.data(), shown}) + (used > shown ? " ..." : "");
+  return " data " + HexBytes({data.data(), shown}) + (used > shown ? " ..." : "");
 }
 
 const char* PhaseText(AtaDataPhase phase) {
@@ -86,7 +76,7 @@ const char* PhaseText(AtaDataPhase phase) {
 }
 
 std::string CommandText(const SimAtaCommand& c, std::uint32_t timeout) {
-  std::string s = "regs " + Hex(c.registers) + " " + PhaseText(c.phase) + " " +
+  std::string s = "regs " + HexBytes(c.registers) + " " + PhaseText(c.phase) + " " +
                   std::to_string(c.length) + " timeout " + std::to_string(timeout);
   if (c.phase == AtaDataPhase::kOut) s += DataText(c.data);
   return s;
@@ -292,9 +282,8 @@ SimIoOutcome AtaRequest(SimSataDrive* drive, const SimDiskTransports& transports
   // The flags go to the journal as they came. Without ATA_FLAGS_DRDY_REQUIRED the driver sends
   // the command without waiting for the drive to be ready; it does not refuse it, and a drive
   // that is ready takes the command, so only the journal can show the flag missing.
-  char flagText[16];
-  std::snprintf(flagText, sizeof flagText, " flags %02X", flags);
-  journal += flagText + AddressText(in, apt::kPathId) + " " + CommandText(command, req.timeout);
+  journal += " flags " + HexDigits(flags, 2) + AddressText(in, apt::kPathId) + " " +
+             CommandText(command, req.timeout);
   if (!bValid) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   if (transports.passThroughError) return Refuse(journal, transports.passThroughError);
   if (!drive) return Refuse(journal, os::kERROR_INVALID_FUNCTION);
@@ -318,7 +307,7 @@ SimIoOutcome AtaRequest(SimSataDrive* drive, const SimDiskTransports& transports
     }
   }
   fw::PutU32le(req.bytes, apt::kTransfer, moved);
-  journal += " -> status " + Hex({&run.result.registers[ata::kStatus], 1});
+  journal += " -> status " + HexDigits(run.result.registers[ata::kStatus], 2);
   const std::uint32_t returned =
       std::uint32_t(!req.direct && req.phase == AtaDataPhase::kIn ? req.data + moved : apt::kSize);
   return Answer(req, journal, returned, run.elapsedUs, out);
@@ -449,8 +438,8 @@ SimIoOutcome ScsiRequest(SimSataDrive* drive, const SimDiskTransports& transport
       (senseOffset >= spt::kSize && senseOffset <= outSize &&
        senseLength <= outSize - senseOffset &&
        (req.direct || !req.transfer || std::uintptr_t(senseOffset) + senseLength <= req.data));
-  journal +=
-      AddressText(in, spt::kPathId) + " sense " + std::to_string(senseLength) + " cdb " + Hex(cdb);
+  journal += AddressText(in, spt::kPathId) + " sense " + std::to_string(senseLength) + " cdb " +
+             HexBytes(cdb);
   if (fw::GetU16le(in, spt::kLength) != spt::kSize || cdbLength == 0 || cdbLength > 16 ||
       dataIn > os::kSCSI_IOCTL_DATA_UNSPECIFIED || req.timeout == 0 || req.timeout > kMaxTimeout ||
       !req.DataFits(spt::kSize) || !bSenseFits)
@@ -478,7 +467,7 @@ SimIoOutcome ScsiRequest(SimSataDrive* drive, const SimDiskTransports& transport
   journal += a.status == kGood
                  ? " -> GOOD"
                  : " -> CHECK CONDITION " +
-                       Hex(std::span(a.sense).first(std::min<std::size_t>(a.sense.size(), 4)));
+                       HexBytes(std::span(a.sense).first(std::min<std::size_t>(a.sense.size(), 4)));
   const std::uint32_t returned =
       std::uint32_t(!req.direct && req.phase == AtaDataPhase::kIn ? req.data + a.moved
                                                                   : senseOffset + senseCopied);

@@ -8,6 +8,7 @@
 #include "os/layouts/ntddscsi.h"
 #include "os/os.h"
 #include "sim/drivers/sim_miniport_header.h"
+#include "sim/kernel/journal_text.h"
 
 namespace sim {
 namespace {
@@ -163,7 +164,7 @@ SimIoOutcome Miniport(SimNvmeDrive& drive, const SimNvmeStack& stack,
   std::string journal = "IOCTL_SCSI_MINIPORT";
   if (stack.miniportError) return Refuse(journal, stack.miniportError);
   const SimMiniportHeader h = ReadMiniportHeader(in, outSize);
-  if (!h.signature.empty()) journal += " \"" + h.SignatureText() + "\"";
+  if (!h.signature.empty()) journal += " " + Quoted(h.SignatureText());
   if (h.error) return Refuse(journal, h.error);
   if (outSize < srb::kSize) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
   if (!h.Signed("FIRMWARE") || h.controlCode != kIOCTL_SCSI_MINIPORT_FIRMWARE)

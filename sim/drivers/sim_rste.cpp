@@ -1,9 +1,9 @@
 #include "sim/drivers/sim_rste.h"
 #include "sim/drivers/sim_miniport_header.h"
+#include "sim/kernel/journal_text.h"
 #include "sim/kernel/sim_fault.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "framework/bytes.h"
@@ -47,12 +47,6 @@ constexpr Code kCodes[] = {
     {0xE000202C, RsteRequest::kPassThroughDiskInformation, "PassThroughDiskInformation"},
     {0xE0002000, RsteRequest::kNvmePassThrough, "nvmePassThrough"},
 };
-
-std::string Hex(std::uint32_t v, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*X", digits, v);
-  return text;
-}
 
 std::optional<SimRsteFault> TakeFault(SimRsteController& c, RsteRequest request,
                                       std::uint32_t disk) {
@@ -124,7 +118,7 @@ std::uint32_t PassThrough(const SimRsteController& c, std::span<std::uint8_t> b,
     std::copy(data.begin(), data.end(), b.begin() + nvme::kData);
   }
   fw::PutU16le(b, nvme::kStatus, status);
-  *text += " -> status " + Hex(status, 4);
+  *text += " -> status " + HexDigits(status, 4);
   return 0;
 }
 
@@ -139,7 +133,7 @@ std::string Describe(RsteRequest request, std::span<const std::uint8_t> b) {
     case RsteRequest::kPassThroughDiskInformation:
       return " room " + dword(kListRoom);
     case RsteRequest::kNvmePassThrough:
-      return " disk " + dword(srb::kReturnCode) + " opcode " + Hex(b[nvme::kCommand], 2) +
+      return " disk " + dword(srb::kReturnCode) + " opcode " + HexDigits(b[nvme::kCommand], 2) +
              " nsid " + dword(nvme::kNsid) + " cns " +
              std::to_string(fw::GetU32le(b, nvme::kCdw10) & 0xFF) + " direction " +
              dword(nvme::kDirection) + " queue " + dword(nvme::kQueue) + " data " +
@@ -219,7 +213,8 @@ SimIoOutcome RsteIoControl(SimRsteController& c, std::span<const std::uint8_t> i
   const auto* code = std::find_if(std::begin(kCodes), std::end(kCodes),
                                   [&](const Code& k) { return k.controlCode == h.controlCode; });
   const RsteRequest request = code == std::end(kCodes) ? RsteRequest::kAny : code->request;
-  journal += " " + (code == std::end(kCodes) ? Hex(h.controlCode, 8) : std::string(code->name)) +
+  journal += " " +
+             (code == std::end(kCodes) ? HexDigits(h.controlCode, 8) : std::string(code->name)) +
              " in " + std::to_string(in.size()) + " length " + std::to_string(h.length);
   if (h.error) return Refuse(journal, h.error);
   if (!h.Signed("NvmeRAID")) return Refuse(journal, os::kERROR_INVALID_PARAMETER);

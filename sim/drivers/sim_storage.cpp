@@ -147,7 +147,7 @@ bool SimStorage::ScsiPortIoControl(os::Handle device, std::uint32_t ioControlCod
   const int number = m_PortHandles.at(device);
   m_Kernel.Log(std::string("DeviceIoControl ") +
                (ioControlCode == os::kIOCTL_SCSI_MINIPORT ? "IOCTL_SCSI_MINIPORT" : "request") +
-               " \"\\\\.\\SCSI" + std::to_string(number) + ":\"");
+               " " + Quoted("\\\\.\\SCSI" + std::to_string(number) + ":"));
   SimScsiPort& port = ports[number];
   // The request is read before the answer is written: the two may share one buffer.
   const auto* in = static_cast<const std::uint8_t*>(inBuffer);

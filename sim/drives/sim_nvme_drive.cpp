@@ -2,11 +2,11 @@
 #include "sim/kernel/sim_fault.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "framework/bytes.h"
 #include "sim/drives/sim_firmware_image.h"
+#include "sim/kernel/journal_text.h"
 
 namespace sim {
 namespace {
@@ -33,17 +33,14 @@ std::string Trimmed(const std::string& text) {
 }  // namespace
 
 std::string NvmeCommandText(std::span<const std::uint8_t, 64> sqe) {
-  char text[96];
-  std::snprintf(text, sizeof text, "opcode %02X nsid %X cdw10 %08X cdw11 %08X", sqe[kOpcode],
-                unsigned(fw::GetU32le(sqe, kNsid)), unsigned(fw::GetU32le(sqe, kCdw10)),
-                unsigned(fw::GetU32le(sqe, kCdw11)));
-  return text;
+  return "opcode " + HexDigits(sqe[kOpcode], 2) + " nsid " +
+         HexDigits(fw::GetU32le(sqe, kNsid), 1) + " cdw10 " +
+         HexDigits(fw::GetU32le(sqe, kCdw10), 8) + " cdw11 " +
+         HexDigits(fw::GetU32le(sqe, kCdw11), 8);
 }
 
 std::string NvmeStatusText(std::uint16_t status) {
-  char text[16];
-  std::snprintf(text, sizeof text, "status %03X", unsigned(status));
-  return text;
+  return "status " + HexDigits(status, 3);
 }
 
 std::optional<SimNvmeFault> SimNvmeDrive::TakeFault(std::uint8_t opcode) {

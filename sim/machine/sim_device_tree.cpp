@@ -8,6 +8,7 @@
 #include "framework/bytes.h"
 #include "framework/conversions.h"
 #include "os/layouts/ntddscsi.h"
+#include "sim/kernel/journal_text.h"
 
 namespace sim {
 namespace {
@@ -81,9 +82,7 @@ os::DevInst SimDeviceTree::Add(SimDevice device) {
     }
   }
   if (device.pdoName.empty()) {
-    char name[32];
-    std::snprintf(name, sizeof name, "\\Device\\%08zX", m_Devices.size() + 0x20);
-    device.pdoName = name;
+    device.pdoName = "\\Device\\" + HexDigits(m_Devices.size() + 0x20, 8);
   }
   m_Devices.push_back(std::move(device));
   return os::DevInst(m_Devices.size());
