@@ -149,6 +149,18 @@ struct Request {
   std::size_t inSize = 0;
   std::uint32_t outSize = 0;
 
+  // The system buffer as the port driver makes it: the input, zero-extended to the larger of
+  // the two buffers.
+  static Request Received(std::span<const std::uint8_t> in, std::uint32_t outSize, bool direct) {
+    Request req;
+    req.bytes.assign(in.begin(), in.end());
+    req.bytes.resize(std::max<std::size_t>(in.size(), outSize), 0);
+    req.inSize = in.size();
+    req.outSize = outSize;
+    req.direct = direct;
+    return req;
+  }
+
   std::vector<std::uint8_t> DataOut() const {
     if (phase != AtaDataPhase::kOut || !transfer) return {};
     const std::uint8_t* from =
@@ -257,12 +269,7 @@ SimIoOutcome AtaRequest(SimSataDrive* drive, const SimDiskTransports& transports
   std::string journal = RequestText(code, in.size(), outSize);
   if (in.size() < apt::kSize || outSize < apt::kSize)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  Request req;
-  req.bytes.assign(in.begin(), in.end());
-  req.bytes.resize(std::max<std::size_t>(in.size(), outSize), 0);
-  req.inSize = in.size();
-  req.outSize = outSize;
-  req.direct = code == os::kIOCTL_ATA_PASS_THROUGH_DIRECT;
+  Request req = Request::Received(in, outSize, code == os::kIOCTL_ATA_PASS_THROUGH_DIRECT);
   const std::uint16_t flags = fw::GetU16le(in, apt::kFlags);
   req.transfer = fw::GetU32le(in, apt::kTransfer);
   req.timeout = fw::GetU32le(in, apt::kTimeout);
@@ -413,12 +420,7 @@ SimIoOutcome ScsiRequest(SimSataDrive* drive, const SimDiskTransports& transport
   std::string journal = RequestText(code, in.size(), outSize);
   if (in.size() < spt::kSize || outSize < spt::kSize)
     return Refuse(journal, os::kERROR_INVALID_PARAMETER);
-  Request req;
-  req.bytes.assign(in.begin(), in.end());
-  req.bytes.resize(std::max<std::size_t>(in.size(), outSize), 0);
-  req.inSize = in.size();
-  req.outSize = outSize;
-  req.direct = code == os::kIOCTL_SCSI_PASS_THROUGH_DIRECT;
+  Request req = Request::Received(in, outSize, code == os::kIOCTL_SCSI_PASS_THROUGH_DIRECT);
   req.transfer = fw::GetU32le(in, spt::kTransfer);
   req.timeout = fw::GetU32le(in, spt::kTimeout);
   req.data = GetPointer(in, spt::kData);

@@ -77,20 +77,27 @@ std::string SimRegistry::GetString(const std::string& path, const std::string& n
 
 // ---- The registry calls of the seam ----
 
-std::int32_t SimSystem::RegOpenKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t,
-                                      std::uint32_t samDesired, os::Hkey* result) {
-  *result = 0;
+// The path a subkey names below an open key or HKEY_LOCAL_MACHINE. Windows takes the subkey
+// relative to the key; a leading backslash is a bad path.
+std::uint32_t SimSystem::KeyPath(os::Hkey key, const std::string& subKey, std::string* path) const {
   std::string base;
   if (key != os::kHKEY_LOCAL_MACHINE) {
     auto it = m_Keys.find(key);
-    if (it == m_Keys.end()) return std::int32_t(os::kERROR_INVALID_HANDLE);
+    if (it == m_Keys.end()) return os::kERROR_INVALID_HANDLE;
     base = it->second.path;
   }
-  // Windows takes a subkey path relative to the key; a leading backslash is a bad path.
-  if (!subKey.empty() && subKey[0] == '\\') return std::int32_t(os::kERROR_BAD_PATHNAME);
-  const std::string path = SimRegistry::Normalise(base.empty()     ? subKey
-                                                  : subKey.empty() ? base
-                                                                   : base + "\\" + subKey);
+  if (!subKey.empty() && subKey[0] == '\\') return os::kERROR_BAD_PATHNAME;
+  *path = SimRegistry::Normalise(base.empty()     ? subKey
+                                 : subKey.empty() ? base
+                                                  : base + "\\" + subKey);
+  return os::kERROR_SUCCESS;
+}
+
+std::int32_t SimSystem::RegOpenKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t,
+                                      std::uint32_t samDesired, os::Hkey* result) {
+  *result = 0;
+  std::string path;
+  if (const std::uint32_t error = KeyPath(key, subKey, &path)) return std::int32_t(error);
   m_Kernel.Log("RegOpenKeyExA " + Quoted(path));
   if (!registry.HasKey(path)) return std::int32_t(os::kERROR_FILE_NOT_FOUND);
   *result = m_Kernel.NewHandle(HandleKind::kRegistryKey);
@@ -102,16 +109,8 @@ std::int32_t SimSystem::RegCreateKeyExA(os::Hkey key, const std::string& subKey,
                                         std::uint32_t samDesired, os::Hkey* result,
                                         std::uint32_t* disposition) {
   *result = 0;
-  std::string base;
-  if (key != os::kHKEY_LOCAL_MACHINE) {
-    auto it = m_Keys.find(key);
-    if (it == m_Keys.end()) return std::int32_t(os::kERROR_INVALID_HANDLE);
-    base = it->second.path;
-  }
-  if (!subKey.empty() && subKey[0] == '\\') return std::int32_t(os::kERROR_BAD_PATHNAME);
-  const std::string path = SimRegistry::Normalise(base.empty()     ? subKey
-                                                  : subKey.empty() ? base
-                                                                   : base + "\\" + subKey);
+  std::string path;
+  if (const std::uint32_t error = KeyPath(key, subKey, &path)) return std::int32_t(error);
   m_Kernel.Log("RegCreateKeyExA " + Quoted(path));
   const bool existed = registry.HasKey(path);
   // Only administrators may write under HKEY_LOCAL_MACHINE.

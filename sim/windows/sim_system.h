@@ -138,6 +138,7 @@ class SimSystem {
   bool CloseServiceHandle(os::ScHandle handle);
 
  private:
+  std::uint32_t KeyPath(os::Hkey key, const std::string& subKey, std::string* path) const;
   SimKernel& m_Kernel;
 
   struct KeyHandle {
