@@ -185,7 +185,7 @@ SimIoOutcome CsmiIoControl(SimCsmiController& c, std::uint32_t code,
   const bool bKnown =
       (control == kDriverInfo && bAll) || ((control == kPhyInfo || control == kStp) && bSas);
 
-  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
+  std::vector<std::uint8_t> b = SystemBuffer(in, outSize);
   std::uint32_t returnCode = 0;
   std::uint64_t elapsedUs = 0;
   std::uint32_t error = 0;

@@ -149,12 +149,9 @@ struct Request {
   std::size_t inSize = 0;
   std::uint32_t outSize = 0;
 
-  // The system buffer as the port driver makes it: the input, zero-extended to the larger of
-  // the two buffers.
   static Request Received(std::span<const std::uint8_t> in, std::uint32_t outSize, bool direct) {
     Request req;
-    req.bytes.assign(in.begin(), in.end());
-    req.bytes.resize(std::max<std::size_t>(in.size(), outSize), 0);
+    req.bytes = SystemBuffer(in, outSize);
     req.inSize = in.size();
     req.outSize = outSize;
     req.direct = direct;

@@ -3,9 +3,13 @@
 // driver decides; the SimPc sets the last error, moves its clock and writes its journal.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace sim {
 
@@ -23,6 +27,16 @@ inline SimIoOutcome Refuse(std::string journal, std::uint32_t error, std::uint64
   o.elapsedUs = elapsedUs;
   o.journal = std::move(journal) + " -> error " + std::to_string(error);
   return o;
+}
+
+// The system buffer the I/O manager makes for a buffered request: the input, zero-extended to
+// the larger of the two buffers. The driver answers in it, and it is copied back into the
+// output buffer.
+inline std::vector<std::uint8_t> SystemBuffer(std::span<const std::uint8_t> in,
+                                              std::uint32_t outSize) {
+  std::vector<std::uint8_t> b(in.begin(), in.end());
+  b.resize(std::max<std::size_t>(in.size(), outSize), 0);
+  return b;
 }
 
 }  // namespace sim

@@ -86,7 +86,7 @@ SimIoOutcome PassThrough(const SimIrstController& c, const SimDeviceTree& device
   SimNvmeDrive* drive = Target(c, devices, in[pt::kPath], in[pt::kTarget], in[pt::kLun]);
   if (!drive) return Refuse(journal, kERROR_DEV_NOT_EXIST);
 
-  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
+  std::vector<std::uint8_t> b = SystemBuffer(in, outSize);
   SimNvmeRun run;
   if (in[pt::kIoCommandSet]) {  // no I/O queue command is modelled
     run.completion.status = nvme::kInvalidOpcode;
@@ -142,7 +142,7 @@ SimIoOutcome Firmware(const SimIrstController& c, const SimDeviceTree& devices,
   SimNvmeDrive* drive = Target(c, devices, in[fwr::kPath], in[fwr::kTarget], in[fwr::kLun]);
   if (!drive) return Refuse(journal, kERROR_DEV_NOT_EXIST);
 
-  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
+  std::vector<std::uint8_t> b = SystemBuffer(in, outSize);
   SimFirmwareStep step;
   step.returnCode = firmware_status::kInvalidParameter;
   const bool bBlock = FirmwareBlockValid(b, std::min(h.End(), in.size()));

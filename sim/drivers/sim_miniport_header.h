@@ -23,6 +23,7 @@
 
 #include "framework/bytes.h"
 #include "os/os.h"
+#include "sim/drivers/sim_io_outcome.h"
 
 namespace sim {
 
@@ -79,15 +80,6 @@ inline SimMiniportHeader ReadMiniportHeader(std::span<const std::uint8_t> in, st
       (timeout == MiniportTimeout::kRequired && h.timeout == 0))
     h.error = os::kERROR_INVALID_PARAMETER;
   return h;
-}
-
-// The port driver's system buffer: the request's bytes, zero-extended to the larger of the two
-// buffers. The miniport answers in it, and the port copies it back into the output buffer.
-inline std::vector<std::uint8_t> MiniportBuffer(std::span<const std::uint8_t> in,
-                                                std::uint32_t outSize) {
-  std::vector<std::uint8_t> b(in.begin(), in.end());
-  b.resize(std::max<std::size_t>(in.size(), outSize), 0);
-  return b;
 }
 
 }  // namespace sim

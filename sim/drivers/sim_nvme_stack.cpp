@@ -170,7 +170,7 @@ SimIoOutcome Miniport(SimNvmeDrive& drive, const SimNvmeStack& stack,
   if (!h.Signed("FIRMWARE") || h.controlCode != kIOCTL_SCSI_MINIPORT_FIRMWARE)
     return Refuse(journal, os::kERROR_INVALID_FUNCTION);
 
-  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
+  std::vector<std::uint8_t> b = SystemBuffer(in, outSize);
   const std::size_t end = h.End();
   const std::uint32_t function = end >= frb::kEnd ? fw::GetU32le(b, frb::kFunction) : 0;
   journal += " function " + std::to_string(function);

@@ -219,7 +219,7 @@ SimIoOutcome RsteIoControl(SimRsteController& c, std::span<const std::uint8_t> i
   if (h.error) return Refuse(journal, h.error);
   if (!h.Signed("NvmeRAID")) return Refuse(journal, os::kERROR_INVALID_PARAMETER);
 
-  std::vector<std::uint8_t> b = MiniportBuffer(in, outSize);
+  std::vector<std::uint8_t> b = SystemBuffer(in, outSize);
   journal += Describe(request, b);
   const std::optional<SimRsteFault> fault = TakeFault(c, request, h.returnCode);
   if (fault && fault->windowsError) return Refuse(journal, fault->windowsError);
