@@ -71,6 +71,7 @@ add_executable(travok_tests
   tests/unit/sim/sim_nvme_drive_test.cpp
   tests/unit/sim/sim_nvme_drivers_test.cpp
   tests/unit/sim/sim_ata_drivers_test.cpp
+  tests/unit/sim/sim_files_test.cpp
   tests/unit/transport/ata_device_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp

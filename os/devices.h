@@ -14,7 +14,8 @@ class Devices {
  public:
   virtual ~Devices() = default;
 
-  // INVALID_HANDLE_VALUE on failure.
+  // A device ("\\.\PhysicalDrive0", "\\.\Scsi2:", an interface path) or a file, as the
+  // one Windows call opens both. INVALID_HANDLE_VALUE on failure.
   virtual Handle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
                              std::uint32_t shareMode, std::uint32_t creationDisposition,
                              std::uint32_t flagsAndAttributes) = 0;

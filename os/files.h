@@ -1,5 +1,6 @@
 // Files and the registry: what the program reads of a file on disk (its attributes, its
-// version resource) and the keys and values of the registry.
+// version resource), the files it writes and reads through a handle, the Windows and system
+// directories, and the keys and values of the registry.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,19 @@ class Files {
   virtual std::uint32_t GetFileAttributesA(const std::string& fileName) = 0;
   // GetFileVersionInfoSizeA followed by GetFileVersionInfoA: the raw version resource.
   virtual std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(const std::string& file) = 0;
+
+  // A file opened by CreateFileA (os/devices.h, which opens devices and files alike). Each
+  // answers as the Windows call does: false (or INVALID_FILE_SIZE) with the last error set.
+  virtual bool WriteFile(Handle file, const void* data, std::uint32_t size,
+                         std::uint32_t* written) = 0;
+  virtual bool ReadFile(Handle file, void* data, std::uint32_t size, std::uint32_t* read) = 0;
+  virtual std::uint32_t GetFileSize(Handle file, std::uint32_t* sizeHigh) = 0;
+
+  // The directories, without a trailing backslash ("C:\Windows", "C:\Windows\system32");
+  // empty when the call fails. A 32-bit program on 64-bit Windows is told the system32 path
+  // too; Windows redirects what it writes there.
+  virtual std::string GetWindowsDirectoryA() = 0;
+  virtual std::string GetSystemDirectoryA() = 0;
 
   // Registry. These return the Windows error code, as the Reg functions do.
   virtual std::int32_t RegOpenKeyExA(Hkey key, const std::string& subKey, std::uint32_t options,

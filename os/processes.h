@@ -31,6 +31,11 @@ class Processes {
   virtual bool CloseHandle(Handle handle) = 0;
   virtual Handle CreateThread(ThreadRoutine routine) = 0;
   virtual bool GetExitCodeThread(Handle thread, std::uint32_t* exitCode) = 0;
+  // Starts a program through the shell. Like the Windows call it answers a value above 32 on
+  // success and an error code (0 to 32) otherwise. Empty texts stand for null arguments.
+  virtual std::intptr_t ShellExecuteA(Hwnd owner, const std::string& operation,
+                                      const std::string& file, const std::string& parameters,
+                                      const std::string& directory, int showCmd) = 0;
 
   // Waits.
   virtual std::uint32_t WaitForSingleObject(Handle handle, std::uint32_t milliseconds) = 0;

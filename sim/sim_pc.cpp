@@ -2,6 +2,12 @@
 
 namespace sim {
 
+bool SimPc::IsDevicePath(const std::string& path) {
+  return path.size() >= 4 && (path[0] == '\\' || path[0] == '/') &&
+         (path[1] == '\\' || path[1] == '/') && (path[2] == '.' || path[2] == '?') &&
+         (path[3] == '\\' || path[3] == '/');
+}
+
 // Each part closes the objects it made; a handle the table does not know, or whose object is
 // already closed, is invalid.
 bool SimPc::CloseHandle(os::Handle handle) {
@@ -18,6 +24,9 @@ bool SimPc::CloseHandle(os::Handle handle) {
       case HandleKind::kDisk:
       case HandleKind::kScsiPort:
         closed = storage.CloseHandle(handle);
+        break;
+      case HandleKind::kFile:
+        closed = files.CloseHandle(handle);
         break;
       case HandleKind::kSid:
       case HandleKind::kRegistryKey:

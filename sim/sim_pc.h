@@ -64,6 +64,9 @@ class SimPc : public os::Os {
   // The answers the user gives to the next message boxes, in order.
   void ScriptAnswer(int button) { desktop.ScriptAnswer(button); }
 
+  // "\\.\..." (or "\\?\..."): opened by the storage drivers, not the file system.
+  static bool IsDevicePath(const std::string& path);
+
   // What happened.
   const std::vector<MessageBoxRecord>& MessageBoxes() const { return desktop.MessageBoxes(); }
   const std::vector<std::string>& Journal() const { return m_Kernel.Journal(); }
@@ -94,6 +97,18 @@ class SimPc : public os::Os {
   std::uint32_t GetFileAttributesA(const std::string& fileName) override {
     return files.GetFileAttributesA(fileName);
   }
+  bool WriteFile(os::Handle file, const void* data, std::uint32_t size,
+                 std::uint32_t* written) override {
+    return files.WriteFile(file, data, size, written);
+  }
+  bool ReadFile(os::Handle file, void* data, std::uint32_t size, std::uint32_t* read) override {
+    return files.ReadFile(file, data, size, read);
+  }
+  std::uint32_t GetFileSize(os::Handle file, std::uint32_t* sizeHigh) override {
+    return files.GetFileSize(file, sizeHigh);
+  }
+  std::string GetWindowsDirectoryA() override { return files.GetWindowsDirectoryA(); }
+  std::string GetSystemDirectoryA() override { return files.GetSystemDirectoryA(); }
   os::Handle OpenMutexA(std::uint32_t desiredAccess, bool inheritHandle,
                         const std::string& name) override {
     return processes.OpenMutexA(desiredAccess, inheritHandle, name);
@@ -109,6 +124,11 @@ class SimPc : public os::Os {
   }
   bool GetExitCodeThread(os::Handle thread, std::uint32_t* exitCode) override {
     return processes.GetExitCodeThread(thread, exitCode);
+  }
+  std::intptr_t ShellExecuteA(os::Hwnd, const std::string& operation, const std::string& file,
+                              const std::string& parameters, const std::string& directory,
+                              int showCmd) override {
+    return processes.ShellExecuteA(operation, file, parameters, directory, showCmd);
   }
   os::Hwnd CreateWindowExA(std::uint32_t exStyle, const std::string& className,
                            const std::string& windowName, std::uint32_t style,
@@ -270,8 +290,11 @@ class SimPc : public os::Os {
   os::Handle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
                          std::uint32_t shareMode, std::uint32_t creationDisposition,
                          std::uint32_t flagsAndAttributes) override {
-    return storage.CreateFileA(fileName, desiredAccess, shareMode, creationDisposition,
-                               flagsAndAttributes);
+    // "\\.\" names a device; anything else is a file.
+    if (IsDevicePath(fileName))
+      return storage.CreateFileA(fileName, desiredAccess, shareMode, creationDisposition,
+                                 flagsAndAttributes);
+    return files.CreateFileA(fileName, desiredAccess, creationDisposition);
   }
   bool DeviceIoControl(os::Handle device, std::uint32_t ioControlCode, const void* inBuffer,
                        std::uint32_t inBufferSize, void* outBuffer, std::uint32_t outBufferSize,

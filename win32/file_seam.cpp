@@ -16,6 +16,40 @@ std::uint32_t WindowsSeam::GetFileAttributesA(const std::string& fileName) {
   return ::GetFileAttributesA(fileName.c_str());
 }
 
+bool WindowsSeam::WriteFile(os::Handle file, const void* data, std::uint32_t size,
+                            std::uint32_t* written) {
+  DWORD n = 0;
+  const BOOL ok = ::WriteFile(K(file), data, size, &n, nullptr);
+  if (written) *written = n;
+  return ok != 0;
+}
+
+bool WindowsSeam::ReadFile(os::Handle file, void* data, std::uint32_t size, std::uint32_t* read) {
+  DWORD n = 0;
+  const BOOL ok = ::ReadFile(K(file), data, size, &n, nullptr);
+  if (read) *read = n;
+  return ok != 0;
+}
+
+std::uint32_t WindowsSeam::GetFileSize(os::Handle file, std::uint32_t* sizeHigh) {
+  DWORD high = 0;
+  const DWORD low = ::GetFileSize(K(file), &high);
+  if (sizeHigh) *sizeHigh = high;
+  return low;
+}
+
+std::string WindowsSeam::GetWindowsDirectoryA() {
+  char path[MAX_PATH + 1] = {};
+  const UINT n = ::GetWindowsDirectoryA(path, MAX_PATH);
+  return n == 0 || n > MAX_PATH ? std::string() : std::string(path, n);
+}
+
+std::string WindowsSeam::GetSystemDirectoryA() {
+  char path[MAX_PATH + 1] = {};
+  const UINT n = ::GetSystemDirectoryA(path, MAX_PATH);
+  return n == 0 || n > MAX_PATH ? std::string() : std::string(path, n);
+}
+
 std::int32_t WindowsSeam::RegOpenKeyExA(os::Hkey key, const std::string& subKey,
                                         std::uint32_t options, std::uint32_t sam,
                                         os::Hkey* result) {

@@ -83,6 +83,19 @@ void WindowsSeam::Sleep(std::uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }
 
+namespace {
+const char* OrNull(const std::string& text) {
+  return text.empty() ? nullptr : text.c_str();
+}
+}  // namespace
+
+std::intptr_t WindowsSeam::ShellExecuteA(os::Hwnd owner, const std::string& operation,
+                                         const std::string& file, const std::string& parameters,
+                                         const std::string& directory, int showCmd) {
+  return reinterpret_cast<std::intptr_t>(::ShellExecuteA(
+      H(owner), OrNull(operation), file.c_str(), OrNull(parameters), OrNull(directory), showCmd));
+}
+
 os::Handle WindowsSeam::GetCurrentProcess() {
   return O(::GetCurrentProcess());
 }

@@ -8,6 +8,8 @@
 #endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// shellapi.h needs windows.h before it.
+#include <shellapi.h>
 
 #include <mutex>
 #include <set>
@@ -78,6 +80,9 @@ class WindowsSeam final : public os::Os {
   bool CloseHandle(os::Handle handle) override;
   os::Handle CreateThread(os::ThreadRoutine routine) override;
   bool GetExitCodeThread(os::Handle thread, std::uint32_t* exitCode) override;
+  std::intptr_t ShellExecuteA(os::Hwnd owner, const std::string& operation, const std::string& file,
+                              const std::string& parameters, const std::string& directory,
+                              int showCmd) override;
   std::uint32_t WaitForSingleObject(os::Handle handle, std::uint32_t ms) override;
   std::uint32_t MsgWaitForMultipleObjectsEx(const std::vector<os::Handle>& handles,
                                             std::uint32_t milliseconds, std::uint32_t wakeMask,
@@ -90,6 +95,12 @@ class WindowsSeam final : public os::Os {
   // Files and the registry.
   std::uint32_t GetFileAttributesA(const std::string& fileName) override;
   std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(const std::string& file) override;
+  bool WriteFile(os::Handle file, const void* data, std::uint32_t size,
+                 std::uint32_t* written) override;
+  bool ReadFile(os::Handle file, void* data, std::uint32_t size, std::uint32_t* read) override;
+  std::uint32_t GetFileSize(os::Handle file, std::uint32_t* sizeHigh) override;
+  std::string GetWindowsDirectoryA() override;
+  std::string GetSystemDirectoryA() override;
   std::int32_t RegOpenKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t options,
                              std::uint32_t sam, os::Hkey* result) override;
   std::int32_t RegCreateKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t options,

@@ -15,8 +15,13 @@ inline constexpr std::uint32_t kWAIT_OBJECT_0 = 0;
 inline constexpr std::uint32_t kWAIT_FAILED = 0xFFFFFFFF;
 inline constexpr std::uint32_t kSTILL_ACTIVE = 259;
 
-// CreateFileA and GetFileAttributesA.
+// CreateFileA, GetFileSize and GetFileAttributesA.
+inline constexpr std::uint32_t kCREATE_NEW = 1;
+inline constexpr std::uint32_t kCREATE_ALWAYS = 2;
 inline constexpr std::uint32_t kOPEN_EXISTING = 3;
+inline constexpr std::uint32_t kOPEN_ALWAYS = 4;
+inline constexpr std::uint32_t kTRUNCATE_EXISTING = 5;
+inline constexpr std::uint32_t kINVALID_FILE_SIZE = 0xFFFFFFFF;
 inline constexpr std::uint32_t kINVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 }  // namespace os

@@ -19,6 +19,7 @@ inline constexpr std::uint32_t kERROR_INVALID_DATA = 13;
 inline constexpr std::uint32_t kERROR_NOT_READY = 21;
 inline constexpr std::uint32_t kERROR_GEN_FAILURE = 31;
 inline constexpr std::uint32_t kERROR_NOT_SUPPORTED = 50;
+inline constexpr std::uint32_t kERROR_FILE_EXISTS = 80;
 inline constexpr std::uint32_t kERROR_INVALID_PARAMETER = 87;
 inline constexpr std::uint32_t kERROR_CALL_NOT_IMPLEMENTED = 120;
 inline constexpr std::uint32_t kERROR_SEM_TIMEOUT = 121;

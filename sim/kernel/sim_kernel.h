@@ -25,6 +25,7 @@ enum class HandleKind {
   kDeviceInfoSet,
   kDisk,
   kScsiPort,
+  kFile,
 };
 
 class SimKernel {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "os/layouts/ntddscsi.h"
 #include "os/os.h"
@@ -51,8 +52,14 @@ void SimFileSystem::Remove(const std::string& path) {
                 [&](const auto& e) { return e.first == n || e.first.rfind(n + "\\", 0) == 0; });
 }
 
+// The Windows and system directories, and the folders above them, are there whatever a test
+// set them to.
 bool SimFileSystem::IsDirectory(const std::string& n) const {
   if (IsRoot(n)) return true;
+  for (const std::string* d : {&windowsDirectory, &systemDirectory}) {
+    const std::string dir = Normalise(*d);
+    if (!n.empty() && (dir == n || dir.rfind(n + "\\", 0) == 0)) return true;
+  }
   auto it = m_Entries.find(n);
   return it != m_Entries.end() && it->second.directory;
 }
@@ -81,6 +88,130 @@ std::uint32_t SimFileSystem::GetFileAttributesA(const std::string& fileName) {
   const std::uint32_t attributes = Attributes(fileName, &error);
   if (attributes == os::kINVALID_FILE_ATTRIBUTES) m_Kernel.SetLastError(error);
   return attributes;
+}
+
+bool SimFileSystem::WriteDenied(const std::string& n) const {
+  for (std::string p = n; !p.empty(); p = Parent(p))
+    if (m_WriteDenied.count(p)) return true;
+  return false;
+}
+
+SimFileSystem::OpenFile* SimFileSystem::Open(os::Handle file) {
+  auto it = m_Open.find(file);
+  return it == m_Open.end() ? nullptr : &it->second;
+}
+
+// The dispositions as Windows takes them; a directory, a missing folder on the way and a
+// denied write fail with the errors Windows gives.
+os::Handle SimFileSystem::CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                                      std::uint32_t creationDisposition) {
+  m_Kernel.Log("CreateFileA " + Quoted(fileName));
+  const std::string n = Normalise(fileName);
+  const bool writes =
+      (desiredAccess & os::kGENERIC_WRITE) != 0 || creationDisposition == os::kCREATE_ALWAYS ||
+      creationDisposition == os::kCREATE_NEW || creationDisposition == os::kTRUNCATE_EXISTING;
+  auto fail = [&](std::uint32_t error) {
+    m_Kernel.SetLastError(error);
+    return os::kINVALID_HANDLE_VALUE;
+  };
+  if (IsDirectory(n)) return fail(os::kERROR_ACCESS_DENIED);
+  if (!IsDirectory(Parent(n))) return fail(os::kERROR_PATH_NOT_FOUND);
+  if (writes && WriteDenied(n)) return fail(os::kERROR_ACCESS_DENIED);
+  const bool exists = m_Entries.count(n) != 0;
+  switch (creationDisposition) {
+    case os::kCREATE_NEW:
+      if (exists) return fail(os::kERROR_FILE_EXISTS);
+      m_Entries[n] = Entry{};
+      break;
+    case os::kCREATE_ALWAYS:
+      m_Entries[n] = Entry{};
+      break;
+    case os::kOPEN_EXISTING:
+      if (!exists) return fail(os::kERROR_FILE_NOT_FOUND);
+      break;
+    case os::kOPEN_ALWAYS:
+      if (!exists) m_Entries[n] = Entry{};
+      break;
+    case os::kTRUNCATE_EXISTING:
+      if (!exists) return fail(os::kERROR_FILE_NOT_FOUND);
+      m_Entries[n].contents.clear();
+      break;
+    default:
+      return fail(os::kERROR_INVALID_PARAMETER);
+  }
+  // CREATE_ALWAYS and OPEN_ALWAYS on an existing file succeed with ERROR_ALREADY_EXISTS.
+  const bool existed = exists && (creationDisposition == os::kCREATE_ALWAYS ||
+                                  creationDisposition == os::kOPEN_ALWAYS);
+  m_Kernel.SetLastError(existed ? os::kERROR_ALREADY_EXISTS : os::kERROR_SUCCESS);
+  const os::Handle h = m_Kernel.NewHandle(HandleKind::kFile);
+  m_Open[h] = OpenFile{n, writes, 0};
+  return h;
+}
+
+bool SimFileSystem::WriteFile(os::Handle file, const void* data, std::uint32_t size,
+                              std::uint32_t* written) {
+  if (written) *written = 0;
+  OpenFile* f = Open(file);
+  if (!f) {
+    m_Kernel.SetLastError(os::kERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!f->writable) {
+    m_Kernel.SetLastError(os::kERROR_ACCESS_DENIED);
+    return false;
+  }
+  m_Kernel.Log("WriteFile " + Quoted(f->path) + " " + std::to_string(size) + " bytes");
+  std::vector<std::uint8_t>& contents = m_Entries[f->path].contents;
+  if (contents.size() < f->position + size) contents.resize(f->position + size);
+  if (size) std::memcpy(contents.data() + f->position, data, size);
+  f->position += size;
+  if (written) *written = size;
+  return true;
+}
+
+bool SimFileSystem::ReadFile(os::Handle file, void* data, std::uint32_t size, std::uint32_t* read) {
+  if (read) *read = 0;
+  OpenFile* f = Open(file);
+  if (!f) {
+    m_Kernel.SetLastError(os::kERROR_INVALID_HANDLE);
+    return false;
+  }
+  const std::vector<std::uint8_t>& contents = m_Entries[f->path].contents;
+  const std::size_t n = f->position >= contents.size()
+                            ? 0
+                            : std::min<std::size_t>(size, contents.size() - f->position);
+  if (n) std::memcpy(data, contents.data() + f->position, n);
+  f->position += n;
+  if (read) *read = std::uint32_t(n);
+  return true;
+}
+
+std::uint32_t SimFileSystem::GetFileSize(os::Handle file, std::uint32_t* sizeHigh) {
+  OpenFile* f = Open(file);
+  if (!f) {
+    m_Kernel.SetLastError(os::kERROR_INVALID_HANDLE);
+    return os::kINVALID_FILE_SIZE;
+  }
+  const std::uint64_t size = m_Entries[f->path].contents.size();
+  if (sizeHigh) *sizeHigh = std::uint32_t(size >> 32);
+  m_Kernel.SetLastError(os::kERROR_SUCCESS);
+  return std::uint32_t(size);
+}
+
+bool SimFileSystem::CloseHandle(os::Handle file) {
+  return m_Open.erase(file) != 0;
+}
+
+std::string SimFileSystem::GetWindowsDirectoryA() {
+  m_Kernel.Log("GetWindowsDirectoryA");
+  if (windowsDirectory.empty()) m_Kernel.SetLastError(os::kERROR_PATH_NOT_FOUND);
+  return windowsDirectory;
+}
+
+std::string SimFileSystem::GetSystemDirectoryA() {
+  m_Kernel.Log("GetSystemDirectoryA");
+  if (systemDirectory.empty()) m_Kernel.SetLastError(os::kERROR_PATH_NOT_FOUND);
+  return systemDirectory;
 }
 
 }  // namespace sim

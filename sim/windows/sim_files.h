@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "os/os.h"
 
 #include "sim/kernel/sim_kernel.h"
 
@@ -15,6 +18,15 @@ namespace sim {
 class SimFileSystem {
  public:
   explicit SimFileSystem(SimKernel& kernel) : m_Kernel(kernel) {}
+
+  // What GetWindowsDirectoryA and GetSystemDirectoryA answer; the two directories (and the
+  // folders above them) always exist. An empty text makes the call fail.
+  std::string windowsDirectory = "C:\\Windows";
+  std::string systemDirectory = "C:\\Windows\\system32";
+
+  // Opening the file (or anything below the directory) for writing fails with
+  // ERROR_ACCESS_DENIED, as for a read-only file or a folder the user may not write.
+  void DenyWrites(const std::string& path) { m_WriteDenied.insert(Normalise(path)); }
 
   // With the directories above it.
   void AddFile(const std::string& path, std::vector<std::uint8_t> contents = {});
@@ -29,8 +41,24 @@ class SimFileSystem {
   static std::string Normalise(const std::string& path);
 
   std::uint32_t GetFileAttributesA(const std::string& fileName);
+  os::Handle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
+                         std::uint32_t creationDisposition);
+  bool WriteFile(os::Handle file, const void* data, std::uint32_t size, std::uint32_t* written);
+  bool ReadFile(os::Handle file, void* data, std::uint32_t size, std::uint32_t* read);
+  std::uint32_t GetFileSize(os::Handle file, std::uint32_t* sizeHigh);
+  bool CloseHandle(os::Handle file);  // false when it is not an open file
+  std::string GetWindowsDirectoryA();
+  std::string GetSystemDirectoryA();
+  int OpenFiles() const { return int(m_Open.size()); }
 
  private:
+  struct OpenFile {
+    std::string path;  // normalised
+    bool writable = false;
+    std::size_t position = 0;
+  };
+  bool WriteDenied(const std::string& normalised) const;
+  OpenFile* Open(os::Handle file);
   struct Entry {
     bool directory = false;
     std::vector<std::uint8_t> contents;
@@ -38,6 +66,8 @@ class SimFileSystem {
   bool IsDirectory(const std::string& normalised) const;
   SimKernel& m_Kernel;
   std::map<std::string, Entry> m_Entries;  // by normalised path
+  std::set<std::string> m_WriteDenied;
+  std::map<os::Handle, OpenFile> m_Open;
 };
 
 }  // namespace sim

@@ -114,4 +114,13 @@ bool SimProcesses::QueryPerformanceFrequency(std::int64_t* frequency) {
   return true;
 }
 
+std::intptr_t SimProcesses::ShellExecuteA(const std::string& operation, const std::string& file,
+                                          const std::string& parameters,
+                                          const std::string& directory, int showCmd) {
+  m_Kernel.Log("ShellExecuteA " + Quoted(operation) + " " + Quoted(file) + " " +
+               Quoted(parameters) + " show " + std::to_string(showCmd));
+  m_ShellStarts.push_back({operation, file, parameters, directory, showCmd});
+  return 42;
+}
+
 }  // namespace sim

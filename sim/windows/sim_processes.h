@@ -16,6 +16,12 @@ namespace sim {
 
 class SimSystem;
 
+// A program started through ShellExecuteA.
+struct ShellStart {
+  std::string operation, file, parameters, directory;
+  int showCmd = 0;
+};
+
 class SimProcesses {
  public:
   SimProcesses(SimKernel& kernel, const SimSystem& system) : m_Kernel(kernel), m_System(system) {}
@@ -43,6 +49,11 @@ class SimProcesses {
   os::Handle CreateThread(os::ThreadRoutine routine);
   std::uint32_t WaitForSingleObject(os::Handle handle, std::uint32_t milliseconds);
   bool GetExitCodeThread(os::Handle thread, std::uint32_t* exitCode);
+  // Records the start; the started program itself is not run. Answers 42, a success.
+  std::intptr_t ShellExecuteA(const std::string& operation, const std::string& file,
+                              const std::string& parameters, const std::string& directory,
+                              int showCmd);
+  const std::vector<ShellStart>& ShellStarts() const { return m_ShellStarts; }
   // Closes a mutex or thread handle; false when the handle is neither.
   bool CloseHandle(os::Handle handle);
 
@@ -57,6 +68,7 @@ class SimProcesses {
   std::map<std::string, int> m_Mutexes;  // name -> open handles (foreign ones count one)
   std::map<os::Handle, std::string> m_MutexHandles;
   std::map<os::Handle, std::uint32_t> m_Threads;  // handle -> exit code
+  std::vector<ShellStart> m_ShellStarts;
 };
 
 }  // namespace sim
