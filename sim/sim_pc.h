@@ -41,7 +41,7 @@ class SimPc : public os::Os {
 
   // The parts.
   SimSystem system{m_Kernel};  // the Windows this PC runs, its registry, token and services
-  SimFileSystem files{m_Kernel};
+  SimFileSystem files{m_Kernel, system.wow64};
   SimDeviceTree devices;  // machine descriptions fill it (sim/machine/machine_toml.h)
   SimProcesses processes{m_Kernel, system};
   SimDesktop desktop{m_Kernel, processes};

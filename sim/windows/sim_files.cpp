@@ -52,11 +52,12 @@ void SimFileSystem::Remove(const std::string& path) {
                 [&](const auto& e) { return e.first == n || e.first.rfind(n + "\\", 0) == 0; });
 }
 
-// The Windows and system directories, and the folders above them, are there whatever a test
-// set them to.
+// The Windows and system directories (and SysWOW64 under WOW64), and the folders above them,
+// are there whatever a test set them to.
 bool SimFileSystem::IsDirectory(const std::string& n) const {
   if (IsRoot(n)) return true;
-  for (const std::string* d : {&windowsDirectory, &systemDirectory}) {
+  const std::string wow64 = m_Wow64 ? windowsDirectory + "\\SysWOW64" : systemDirectory;
+  for (const std::string* d : {&windowsDirectory, &systemDirectory, &wow64}) {
     const std::string dir = Normalise(*d);
     if (!n.empty() && (dir == n || dir.rfind(n + "\\", 0) == 0)) return true;
   }
@@ -85,7 +86,7 @@ std::uint32_t SimFileSystem::Attributes(const std::string& path, std::uint32_t* 
 std::uint32_t SimFileSystem::GetFileAttributesA(const std::string& fileName) {
   m_Kernel.Log("GetFileAttributesA " + Quoted(fileName));
   std::uint32_t error = 0;
-  const std::uint32_t attributes = Attributes(fileName, &error);
+  const std::uint32_t attributes = Attributes(Redirected(fileName), &error);
   if (attributes == os::kINVALID_FILE_ATTRIBUTES) m_Kernel.SetLastError(error);
   return attributes;
 }
@@ -101,12 +102,20 @@ SimFileSystem::OpenFile* SimFileSystem::Open(os::Handle file) {
   return it == m_Open.end() ? nullptr : &it->second;
 }
 
+std::string SimFileSystem::Redirected(const std::string& path) const {
+  const std::string n = Normalise(path);
+  if (!m_Wow64) return n;
+  const std::string system = Normalise(systemDirectory);
+  if (system.empty() || (n != system && n.rfind(system + "\\", 0) != 0)) return n;
+  return Normalise(windowsDirectory) + "\\SYSWOW64" + n.substr(system.size());
+}
+
 // The dispositions as Windows takes them; a directory, a missing folder on the way and a
 // denied write fail with the errors Windows gives.
 os::Handle SimFileSystem::CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
                                       std::uint32_t creationDisposition) {
   m_Kernel.Log("CreateFileA " + Quoted(fileName));
-  const std::string n = Normalise(fileName);
+  const std::string n = Redirected(fileName);
   const bool writes =
       (desiredAccess & os::kGENERIC_WRITE) != 0 || creationDisposition == os::kCREATE_ALWAYS ||
       creationDisposition == os::kCREATE_NEW || creationDisposition == os::kTRUNCATE_EXISTING;

@@ -17,7 +17,8 @@ namespace sim {
 
 class SimFileSystem {
  public:
-  explicit SimFileSystem(SimKernel& kernel) : m_Kernel(kernel) {}
+  // wow64: the program is a 32-bit process on 64-bit Windows (SimSystem::wow64).
+  SimFileSystem(SimKernel& kernel, const bool& wow64) : m_Kernel(kernel), m_Wow64(wow64) {}
 
   // What GetWindowsDirectoryA and GetSystemDirectoryA answer; the two directories (and the
   // folders above them) always exist. An empty text makes the call fail.
@@ -39,6 +40,11 @@ class SimFileSystem {
   std::uint32_t Attributes(const std::string& path, std::uint32_t* error) const;
 
   static std::string Normalise(const std::string& path);
+  // Where the program's access to a path lands: under WOW64 the system directory and what
+  // lies below it are the Windows directory's SysWOW64, as the file system redirector does
+  // for a 32-bit process. The tests read back through this as the program's view, or name
+  // the real place ("C:\\Windows\\SysWOW64\\FW.bin") directly.
+  std::string Redirected(const std::string& path) const;
 
   std::uint32_t GetFileAttributesA(const std::string& fileName);
   os::Handle CreateFileA(const std::string& fileName, std::uint32_t desiredAccess,
@@ -65,6 +71,7 @@ class SimFileSystem {
   };
   bool IsDirectory(const std::string& normalised) const;
   SimKernel& m_Kernel;
+  const bool& m_Wow64;
   std::map<std::string, Entry> m_Entries;  // by normalised path
   std::set<std::string> m_WriteDenied;
   std::map<os::Handle, OpenFile> m_Open;

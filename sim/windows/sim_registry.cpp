@@ -100,6 +100,7 @@ std::int32_t SimSystem::RegOpenKeyExA(os::Hkey key, const std::string& subKey, s
   if (const std::uint32_t error = KeyPath(key, subKey, &path)) return std::int32_t(error);
   m_Kernel.Log("RegOpenKeyExA " + Quoted(path));
   if (!registry.HasKey(path)) return std::int32_t(os::kERROR_FILE_NOT_FOUND);
+  if (registry.Unopenable(path)) return std::int32_t(os::kERROR_ACCESS_DENIED);
   *result = m_Kernel.NewHandle(HandleKind::kRegistryKey);
   m_Keys[*result] = {path, samDesired};
   return std::int32_t(os::kERROR_SUCCESS);
@@ -114,7 +115,8 @@ std::int32_t SimSystem::RegCreateKeyExA(os::Hkey key, const std::string& subKey,
   m_Kernel.Log("RegCreateKeyExA " + Quoted(path));
   const bool existed = registry.HasKey(path);
   // Only administrators may write under HKEY_LOCAL_MACHINE.
-  if (!existed && !administrator) return std::int32_t(os::kERROR_ACCESS_DENIED);
+  if ((!existed && !administrator) || registry.Unopenable(path))
+    return std::int32_t(os::kERROR_ACCESS_DENIED);
   registry.AddKey(path);
   if (disposition) *disposition = existed ? os::kREG_OPENED_EXISTING_KEY : os::kREG_CREATED_NEW_KEY;
   *result = m_Kernel.NewHandle(HandleKind::kRegistryKey);
@@ -147,7 +149,8 @@ std::int32_t SimSystem::RegSetValueExA(os::Hkey key, const std::string& valueNam
                                        std::uint32_t cbData) {
   auto it = m_Keys.find(key);
   if (it == m_Keys.end()) return std::int32_t(os::kERROR_INVALID_HANDLE);
-  if (!(it->second.access & os::kKEY_SET_VALUE) || !administrator)
+  if (!(it->second.access & os::kKEY_SET_VALUE) || !administrator ||
+      registry.Unwritable(it->second.path))
     return std::int32_t(os::kERROR_ACCESS_DENIED);
   if (!data && cbData) return std::int32_t(os::kERROR_INVALID_PARAMETER);
   m_Kernel.Log("RegSetValueExA " + Quoted(it->second.path) + " " + Quoted(valueName));

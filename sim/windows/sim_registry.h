@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,17 @@ class SimRegistry {
   const Value* GetValue(const std::string& path, const std::string& name) const;
   std::string GetString(const std::string& path, const std::string& name) const;
 
+  // RegOpenKeyExA and RegCreateKeyExA on the key fail with ERROR_ACCESS_DENIED.
+  void MakeUnopenable(const std::string& path) { m_Unopenable.insert(Normalise(path)); }
+  // The key opens, but RegSetValueExA on it fails with ERROR_ACCESS_DENIED.
+  void MakeUnwritable(const std::string& path) { m_Unwritable.insert(Normalise(path)); }
+  bool Unopenable(const std::string& path) const { return m_Unopenable.count(Normalise(path)); }
+  bool Unwritable(const std::string& path) const { return m_Unwritable.count(Normalise(path)); }
+
   static std::string Normalise(const std::string& path);
 
  private:
+  std::set<std::string> m_Unopenable, m_Unwritable;
   std::map<std::string, std::map<std::string, Value>> m_Keys;  // upper-case path and names
 };
 

@@ -59,6 +59,7 @@ TEST(SimFiles, OpensFailWithTheErrorsWindowsGives) {
   };
   for (const Case& c : cases) {
     sim::SimPc pc;
+    pc.system.wow64 = false;  // the system directory is where it is named
     pc.files.AddFile("C:\\Windows\\here.txt");
     pc.files.DenyWrites("c:\\windows\\SYSTEM32");
     EXPECT_EQ(Create(pc, c.path, c.disposition), os::kINVALID_HANDLE_VALUE) << c.name;
@@ -89,6 +90,59 @@ TEST(SimFiles, ShellStartsAreRecordedNotRun) {
   EXPECT_EQ(pc.processes.ShellStarts()[0].file, "cmd.exe");
   EXPECT_EQ(pc.processes.ShellStarts()[0].parameters, "/c C:\\Windows\\SysWOW64\\CopyFile.exe");
   EXPECT_EQ(pc.processes.ShellStarts()[0].showCmd, os::kSW_HIDE);
+}
+
+// A 32-bit program on 64-bit Windows writes into SysWOW64 when it names the system directory;
+// on 32-bit Windows (or for a path elsewhere) the file lands where it was named.
+TEST(SimFiles, Wow64RedirectsTheSystemDirectoryOnly) {
+  struct Case {
+    bool wow64;
+    std::string named, lands;
+  } cases[] = {
+      {true, "C:\\Windows\\System32\\FW.bin", "C:\\Windows\\SysWOW64\\FW.bin"},
+      {false, "C:\\Windows\\System32\\FW.bin", "C:\\Windows\\system32\\FW.bin"},
+      {true, "C:\\Windows\\SysWOW64\\CopyFile.exe", "C:\\Windows\\SysWOW64\\CopyFile.exe"},
+      {true, "C:\\Windows\\System32x\\FW.bin", ""},  // not below system32: no such folder
+  };
+  for (const Case& c : cases) {
+    sim::SimPc pc;
+    pc.system.wow64 = c.wow64;
+    const os::Handle h = Create(pc, c.named, os::kCREATE_ALWAYS);
+    if (c.lands.empty()) {
+      EXPECT_EQ(h, os::kINVALID_HANDLE_VALUE) << c.named;
+      continue;
+    }
+    std::uint32_t n = 0;
+    ASSERT_TRUE(pc.WriteFile(h, "MZ", 2, &n)) << c.named;
+    pc.CloseHandle(h);
+    const Bytes* landed = pc.files.Contents(c.lands);
+    ASSERT_NE(landed, nullptr) << c.named;
+    EXPECT_EQ(*landed, Bytes({'M', 'Z'})) << c.named;
+    EXPECT_EQ(pc.files.Exists("C:\\Windows\\system32\\FW.bin"),
+              c.lands == "C:\\Windows\\system32\\FW.bin")
+        << c.named;
+    EXPECT_NE(pc.GetFileAttributesA(c.named), os::kINVALID_FILE_ATTRIBUTES) << c.named;
+  }
+}
+
+TEST(SimRegistry, KeysCanRefuseToOpenOrToTakeValues) {
+  const std::string kSession = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+  sim::SimPc pc;
+  pc.system.registry.AddKey(kSession);
+  pc.system.registry.MakeUnwritable(kSession);
+  os::Hkey key = 0;
+  ASSERT_EQ(pc.RegOpenKeyExA(os::kHKEY_LOCAL_MACHINE, kSession, 0, os::kKEY_ALL_ACCESS, &key), 0);
+  const std::uint8_t data[] = {'a', 0, 0};
+  EXPECT_EQ(pc.RegSetValueExA(key, "BootExecute", os::kREG_MULTI_SZ, data, 3),
+            std::int32_t(os::kERROR_ACCESS_DENIED));
+  EXPECT_EQ(pc.system.registry.GetValue(kSession, "BootExecute"), nullptr);
+  pc.RegCloseKey(key);
+
+  pc.system.registry.MakeUnopenable(kSession);
+  EXPECT_EQ(pc.RegOpenKeyExA(os::kHKEY_LOCAL_MACHINE, kSession, 0, os::kKEY_ALL_ACCESS, &key),
+            std::int32_t(os::kERROR_ACCESS_DENIED));
+  EXPECT_EQ(key, os::Hkey(0));
+  EXPECT_EQ(pc.system.OpenRegistryKeys(), 0u);
 }
 
 }  // namespace
