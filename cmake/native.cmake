@@ -61,6 +61,7 @@ add_executable(travok_tests
   tests/unit/app/command_line_test.cpp
   tests/unit/app/eligibility_test.cpp
   tests/unit/app/message_boxes_test.cpp
+  tests/unit/app/boot_handoff_test.cpp
   tests/unit/discovery/dev_info_test.cpp
   tests/unit/devices/dev_mgr_test.cpp
   tests/unit/devices/device_node_test.cpp
