@@ -307,10 +307,8 @@ bool IsUserAdmin() {
 
 // AdjustTokenPrivileges succeeds even when the token lacks the privilege; only the last error
 // tells, so that is what decides.
-bool RebootSystem() {
+bool EnableShutdownPrivilege() {
   auto& sys = os::Current();
-  constexpr std::uint32_t kFlags = os::kEWX_REBOOT | os::kEWX_FORCE;
-  if (!IsNtPlatform()) return sys.ExitWindowsEx(kFlags, 0);
   os::Handle token = 0;
   if (!sys.OpenProcessToken(sys.GetCurrentProcess(),
                             os::kTOKEN_ADJUST_PRIVILEGES | os::kTOKEN_QUERY, &token))
@@ -322,7 +320,14 @@ bool RebootSystem() {
     granted = sys.GetLastError() == os::kERROR_SUCCESS;
   }
   sys.CloseHandle(token);
-  return granted && sys.ExitWindowsEx(kFlags, 0);
+  return granted;
+}
+
+bool RebootSystem() {
+  auto& sys = os::Current();
+  constexpr std::uint32_t kFlags = os::kEWX_REBOOT | os::kEWX_FORCE;
+  if (!IsNtPlatform()) return sys.ExitWindowsEx(kFlags, 0);
+  return EnableShutdownPrivilege() && sys.ExitWindowsEx(kFlags, 0);
 }
 
 bool IsWinPE() {

@@ -36,6 +36,9 @@ inline constexpr std::uint32_t kFamilyWindows10 = 0x14;
 std::uint32_t GetOSVersionCode();  // 0 when the NT edition cannot be read
 bool IsWow64();
 bool IsUserAdmin();
+// Enables SeShutdownPrivilege in the process token; false when the token does not hold it.
+bool EnableShutdownPrivilege();
+// A forced restart (the shutdown privilege enabled first on NT); not waited for.
 bool RebootSystem();
 bool IsWinPE();
 bool IsServiceRunning(const std::string& name);

@@ -248,6 +248,9 @@ TEST_F(OsInfoTest, IsUserAdminAsksForAdministratorsMembershipAndCleansUp) {
 }
 
 TEST_F(OsInfoTest, RebootSystemRestartsOnlyWithTheShutdownPrivilege) {
+  EXPECT_TRUE(platform::EnableShutdownPrivilege());  // the privilege alone restarts nothing
+  EXPECT_TRUE(pc.system.ShutdownPrivilegeEnabled());
+  EXPECT_TRUE(pc.system.Restarts().empty());
   EXPECT_TRUE(platform::RebootSystem());
   EXPECT_EQ(pc.system.Restarts(), std::vector<std::uint32_t>{os::kEWX_REBOOT | os::kEWX_FORCE});
   EXPECT_EQ(pc.system.OpenTokens(), 0u);
@@ -255,6 +258,7 @@ TEST_F(OsInfoTest, RebootSystemRestartsOnlyWithTheShutdownPrivilege) {
   sim::SimPc withoutPrivilege;
   os::Install(&withoutPrivilege);
   withoutPrivilege.system.shutdownPrivilege = false;
+  EXPECT_FALSE(platform::EnableShutdownPrivilege());
   EXPECT_FALSE(platform::RebootSystem());
   EXPECT_TRUE(withoutPrivilege.system.Restarts().empty());
   EXPECT_EQ(withoutPrivilege.system.OpenTokens(), 0u);
