@@ -27,6 +27,7 @@ add_library(travok_sim STATIC
   sim/windows/sim_files.cpp
   sim/drivers/sim_storage.cpp
   sim/drivers/sim_storage_queries.cpp
+  sim/drives/sim_ata_identify.cpp
   sim/drives/sim_sata_drive.cpp
   sim/drives/sim_nvme_identity.cpp
   sim/drives/sim_nvme_drive.cpp
@@ -73,6 +74,7 @@ add_executable(travok_tests
   tests/unit/sim/sim_nvme_drivers_test.cpp
   tests/unit/sim/sim_ata_drivers_test.cpp
   tests/unit/sim/sim_files_test.cpp
+  tests/unit/sim/captured_identify_test.cpp
   tests/unit/transport/ata_device_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp
