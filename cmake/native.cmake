@@ -60,6 +60,7 @@ add_executable(travok_tests
   tests/unit/framework/framework_test.cpp
   tests/unit/package/package_config_test.cpp
   tests/unit/app/command_line_test.cpp
+  tests/unit/app/drive_list_test.cpp
   tests/unit/app/eligibility_test.cpp
   tests/unit/app/message_boxes_test.cpp
   tests/unit/discovery/dev_info_test.cpp
