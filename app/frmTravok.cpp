@@ -14,6 +14,8 @@ std::int32_t iErrorLevel = 255;
 bool bSilent = false;
 
 TTravokMain::TTravokMain() : fw::TForm("TfrmTravok", "") {
+  Timer1.SetInterval(2500);
+  Timer2.SetInterval(100);
   StartUp();
 }
 
@@ -86,10 +88,10 @@ void TTravokMain::SetCaptionFromPackage() {
 void TTravokMain::SetLanguageTexts() {
   const int language = PackageConfig.iLanguage;
   Label1.Caption = Text(kLabel1, language);
-  lblUpdateMsg.Caption = Text(kUpdateMsg, language);
-  lblTo.Caption = Text(kTo, language);
+  m_DriveList.lblUpdateMsg.Caption = Text(kUpdateMsg, language);
+  m_DriveList.lblTo.Caption = Text(kTo, language);
   lblMsg.Caption = Text(kMsg, language);
-  cmdUpdate.Caption = Text(kUpdate, language);
+  m_DriveList.cmdUpdate.Caption = Text(kUpdate, language);
   cmdClose.Caption = Text(kClose, language);
 }
 

@@ -3,13 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/drive_list.h"
+#include "discovery/dev_info.h"
 #include "discovery/scan_selection.h"
 #include "framework/forms.h"
 #include "framework/timer.h"
 #include "package/package_config.h"
+#include "transport/ata_device.h"
 
 namespace app {
 
@@ -31,12 +35,19 @@ class TTravokMain : public fw::TForm {
   const discovery::TCsmiTarget& CsmiTargetRecord() const { return CsmiTarget; }
   const CommandLine& Arguments() const { return m_CommandLine; }
 
+  const TDriveList& DriveList() const { return m_DriveList; }
+
   // The file version of the executable's version resource, "a.b.c.d"; empty when unreadable.
   static std::string FileVersionText();
 
-  fw::TLabel Label1, lblUpdateMsg, lblTo, lblMsg;
-  fw::TButton cmdUpdate, cmdClose;
-  fw::TTimer tmrCloseMsg;
+  // The drive list's handlers: after a scan, on a selection, and the window's show handler.
+  void RefreshComboBox() { m_DriveList.RefreshComboBox(); }
+  void cboDrivesChange() { m_DriveList.cboDrivesChange(); }
+  void FormShow() { m_DriveList.FormShow(); }
+
+  fw::TLabel Label1, lblMsg;
+  fw::TButton cmdClose;
+  fw::TTimer Timer1, Timer2, tmrCloseMsg;
 
  protected:
   std::intptr_t WndProc(os::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
@@ -61,6 +72,14 @@ class TTravokMain : public fw::TForm {
   // While on, power events that would suspend the machine are refused.
   bool m_bUpdateInProgress = false;
   os::Handle m_hInstanceMutex = 0;
+  std::int32_t iUpdateState = 0;
+  // What the scan fills and the update works through; the device object is built by the
+  // start-up and replaced after every download.
+  discovery::TDevInfoTable m_DevInfo{};
+  std::unique_ptr<transport::TAtaDevice> m_AtaDevice;
+  // Last: it keeps references to the members above.
+  TDriveList m_DriveList{{PackageConfig, m_CommandLine, m_DevInfo, discovery::gCount, m_AtaDevice,
+                          CsmiTarget, iUpdateState, Timer1, Timer2}};
 };
 
 }  // namespace app

@@ -33,6 +33,16 @@ inline constexpr LanguageText kUpdate{"\xA7\xF3\xB7s",  // 更新
                                       "Update"};
 inline constexpr LanguageText kClose{"\xC3\xF6\xB3\xAC",  // 關閉
                                      "Close"};
+// The update line of the selected drive.
+inline constexpr LanguageText kUpdateFrom{
+    "\xB8\xCB\xB8m\xAA\xBA\xB6\xB4\xC5\xE9\xB1N\xB3Q"
+    "\xA7\xF3\xB7s , \xB1q",  // 裝置的韌體將被更新 , 從
+    "It will be updated from"};
+// The second byte of 許 is a backslash.
+inline constexpr LanguageText kNotAllowed{
+    "\xB1z\xA9\xD2\xBF\xEF\xBE\xDC\xB3o\xA5x\xB8\xCB\xB8m\xA8\xC3\xA4\xA3\xA4\xB9"
+    "\xB3\\\xB3Q\xA7\xF3\xB7s\xB6\xB4\xC5\xE9 !",  // 您所選擇這台裝置並不允許被更新韌體 !
+    "This drive is not allowed to be updated."};
 inline constexpr LanguageText kNoFirmware{
     "\xB0\xF5\xA6\xE6\xC0\xC9\xA8\xC3\xB5L\xB6\xB4\xC5\xE9\xC0\xC9\xAE\xD7\xA6s\xA6"
     "b !",  // 執行檔並無韌體檔案存在 !

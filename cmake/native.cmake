@@ -27,6 +27,7 @@ add_library(travok_sim STATIC
   sim/windows/sim_files.cpp
   sim/drivers/sim_storage.cpp
   sim/drivers/sim_storage_queries.cpp
+  sim/drives/sim_ata_identify.cpp
   sim/drives/sim_sata_drive.cpp
   sim/drives/sim_nvme_identity.cpp
   sim/drives/sim_nvme_drive.cpp
@@ -59,6 +60,7 @@ add_executable(travok_tests
   tests/unit/framework/framework_test.cpp
   tests/unit/package/package_config_test.cpp
   tests/unit/app/command_line_test.cpp
+  tests/unit/app/drive_list_test.cpp
   tests/unit/app/eligibility_test.cpp
   tests/unit/app/message_boxes_test.cpp
   tests/unit/app/boot_handoff_test.cpp
@@ -74,6 +76,7 @@ add_executable(travok_tests
   tests/unit/sim/sim_nvme_drivers_test.cpp
   tests/unit/sim/sim_ata_drivers_test.cpp
   tests/unit/sim/sim_files_test.cpp
+  tests/unit/sim/captured_identify_test.cpp
   tests/unit/transport/ata_device_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp

@@ -13,8 +13,6 @@ namespace {
 
 // Offsets of the submission queue entry.
 constexpr std::size_t kOpcode = 0, kNsid = 4, kCdw10 = 40, kCdw11 = 44;
-constexpr std::size_t kOacs = 256;
-constexpr std::uint8_t kOacsFirmware = 0x04;
 // A garbage offset must not make the drive allocate gigabytes: no image is larger than this.
 constexpr std::uint64_t kMaxImageBytes = 64ull << 20;
 
@@ -110,7 +108,8 @@ std::string SimNvmeDrive::RunningRevision() const {
 
 NvmeIdentifyData SimNvmeDrive::IdentifyController() const {
   NvmeIdentifyData d = BuildIdentifyController(identity, RunningRevision());
-  if (firmwareUpdates) d[kOacs] |= kOacsFirmware;
+  d[kNvmeOacs] = std::uint8_t(firmwareUpdates ? d[kNvmeOacs] | kNvmeOacsFirmware
+                                              : d[kNvmeOacs] & ~kNvmeOacsFirmware);
   return d;
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@ namespace sim {
 
 inline constexpr std::size_t kNvmeIdentifySize = 4096;
 using NvmeIdentifyData = std::array<std::uint8_t, kNvmeIdentifySize>;
+// OACS, byte 256: bit 2 the drive takes the two firmware commands.
+inline constexpr std::size_t kNvmeOacs = 256;
+inline constexpr std::uint8_t kNvmeOacsFirmware = 0x04;
 
 struct SimNvmeIdentity {
   std::uint16_t vendorId = 0x1E4B;           // PCI vendor identifier, bytes 0-1
@@ -26,6 +30,9 @@ struct SimNvmeIdentity {
   // FWUG, byte 319: the download granularity in 4 KiB units; 0 unknown, FFh no restriction.
   std::uint8_t fwug = 0x01;
   std::string partId;  // bytes 3,072-3,103 of the vendor area, zero padded
+  // Identify Controller as a real drive returned it: replayed, with the fields above written
+  // over it where they differ from what it says.
+  std::optional<NvmeIdentifyData> captured;
 };
 
 // The number of firmware slots FRMW tells (1 when it says 0, as NVMe reads it).
@@ -35,5 +42,8 @@ int NvmeSlotCount(std::uint8_t frmw);
 // which after an activation is no longer the identity's.
 NvmeIdentifyData BuildIdentifyController(const SimNvmeIdentity& identity,
                                          std::string_view firmware);
+
+// The identity a captured drive tells of itself, which keeps the capture for replay.
+SimNvmeIdentity NvmeIdentityFromCapture(const NvmeIdentifyData& captured);
 
 }  // namespace sim

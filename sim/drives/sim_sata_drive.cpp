@@ -1,4 +1,5 @@
 #include "sim/drives/sim_sata_drive.h"
+#include "sim/drives/sim_ata_identify.h"
 #include "sim/kernel/sim_fault.h"
 
 #include <algorithm>
@@ -19,11 +20,6 @@ constexpr std::uint8_t kVendorReply = 0xFD;
 constexpr std::uint8_t kPeaStatusFeatures = 0x80;
 constexpr std::uint8_t kPeaKey[4] = {0x12, 0x34, 0x56, 0x78};
 constexpr const char* kPeaNewSupport = "AEP NEWSupport";
-
-void PutWord(std::span<std::uint8_t> b, std::size_t word, std::uint16_t value) {
-  b[2 * word] = std::uint8_t(value);
-  b[2 * word + 1] = std::uint8_t(value >> 8);
-}
 
 SimAtaResult Done(const SimAtaCommand& command, std::uint8_t status = ata::kStatusGood,
                   std::uint8_t error = 0) {
@@ -131,44 +127,7 @@ SimAtaResult SimSataDrive::Execute(const SimAtaCommand& command, const SimFault*
 }
 
 std::array<std::uint8_t, 512> SimSataDrive::IdentifyData() const {
-  std::array<std::uint8_t, 512> d = {};
-  const SimAtaIdentity& id = identity;
-  const std::uint64_t lba28 = std::min<std::uint64_t>(id.sectors, 0x0FFFFFFF);
-  PutWord(d, 0, 0x0040);  // fixed, not removable
-  PutWord(d, 1, 16383);
-  PutWord(d, 2, id.specificConfiguration);
-  PutWord(d, 3, 16);
-  PutWord(d, 6, 63);
-  PutAtaString(d, 20, 20, id.serial);   // words 10-19
-  PutAtaString(d, 46, 8, id.firmware);  // words 23-26
-  PutAtaString(d, 54, 40, id.model);    // words 27-46
-  PutWord(d, 47, 0x8001);
-  PutWord(d, 49, 0x0300);  // LBA, DMA
-  PutWord(d, 53, 0x0007);
-  PutWord(d, 60, std::uint16_t(lba28));
-  PutWord(d, 61, std::uint16_t(lba28 >> 16));
-  PutWord(d, 69, id.downloadDma ? 0x0100 : 0x0000);
-  PutWord(d, 80, 0x07F0);  // ATA-4 to ACS-3
-  PutWord(d, 82, 0x4000 | 0x0001);
-  PutWord(d, 83, 0x4000 | 0x0400 | (id.downloadMicrocode ? 0x0001 : 0));  // 48-bit, DM
-  PutWord(d, 84, 0x4000);
-  PutWord(d, 85, 0x4000 | 0x0001);
-  PutWord(d, 86, 0x8000 | 0x0400 | (id.downloadMicrocode ? 0x0001 : 0));  // 119-120 valid
-  PutWord(d, 87, 0x4000);
-  for (int i = 0; i < 4; ++i)
-    PutWord(d, std::size_t(100 + i), std::uint16_t(id.sectors >> (16 * i)));
-  PutWord(d, 119, 0x4000 | (id.downloadOffsets ? 0x0010 : 0));
-  PutWord(d, 120, 0x4000 | (id.downloadOffsets ? 0x0010 : 0));
-  PutWord(d, 159, id.word159);
-  PutWord(d, 217, 0x0001);  // not rotating
-  PutWord(d, 234, id.minBlocksPerDownload);
-  PutWord(d, 235, id.maxBlocksPerDownload);
-  // Integrity word: signature A5h, and a checksum that makes the 512 bytes sum to 0.
-  d[510] = 0xA5;
-  std::uint8_t sum = 0;
-  for (std::size_t i = 0; i < 511; ++i) sum = std::uint8_t(sum + d[i]);
-  d[511] = std::uint8_t(-sum);
-  return d;
+  return BuildIdentifyDevice(identity);
 }
 
 // The part identifier as the drive keeps it: the first 24 characters as an ATA string, the

@@ -79,6 +79,9 @@ struct SimAtaIdentity {
   bool downloadDma = false;                     // word 69 bit 8
   std::uint16_t minBlocksPerDownload = 0x0001;  // word 234; 0 or FFFFh: not reported
   std::uint16_t maxBlocksPerDownload = 0xFFFF;  // word 235
+  // IDENTIFY DEVICE as a real drive returned it: replayed, with the fields above written over
+  // it where they differ (sim_ata_identify.h).
+  std::optional<std::array<std::uint8_t, 512>> captured;
 };
 
 struct SimAtaCommand {

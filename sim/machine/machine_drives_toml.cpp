@@ -5,6 +5,7 @@
 #include <span>
 
 #include "framework/conversions.h"
+#include "sim/drives/sim_ata_identify.h"
 #include "sim/machine/machine_toml.h"
 #include "sim/machine/toml_reader.h"
 
@@ -25,7 +26,8 @@ constexpr std::string_view kAtaKeys[] = {"model",
                                          "download_microcode",
                                          "preformat_ms",
                                          "fault",
-                                         "rpe"};
+                                         "rpe",
+                                         "identify"};
 constexpr std::string_view kFaultKeys[] = {"command",       "features",        "skip",  "times",
                                            "windows_error", "status",          "error", "delay_ms",
                                            "sense",         "sense_after_data"};
@@ -75,6 +77,9 @@ class Reader : public TomlReader {
     Keys(t, kAtaKeys);
     auto drive = std::make_shared<SimSataDrive>();
     SimAtaIdentity& id = drive->identity;
+    // A captured drive's identity comes from its identify data; the keys below override fields.
+    if (const auto captured = CapturedFile<kAtaIdentifySize>(t, "identify"))
+      id = IdentityFromCapture(*captured, id);
     id.model = String(t, "model").value_or(id.model);
     id.serial = String(t, "serial").value_or(id.serial);
     id.firmware = String(t, "firmware").value_or(id.firmware);
@@ -118,7 +123,7 @@ class Reader : public TomlReader {
 
 }  // namespace
 
-void ReadDiskDrive(const toml::table& t, SimDisk& disk, const std::string& source) {
+void ReadDiskDrive(const toml::table& t, SimDisk& disk, const MachineSource& source) {
   const Reader r(source);
   if (const toml::table* ata = r.Table(t, "ata")) disk.ata = r.Drive(*ata);
   if (const toml::node* n = t.get("transports")) {
@@ -146,7 +151,7 @@ void ReadDiskDrive(const toml::table& t, SimDisk& disk, const std::string& sourc
   }
 }
 
-void ReadCsmiControllers(const toml::table& root, SimPc& pc, const std::string& source) {
+void ReadCsmiControllers(const toml::table& root, SimPc& pc, const MachineSource& source) {
   const Reader r(source);
   for (const toml::table* t : r.Tables(root, "csmi")) {
     r.Keys(*t, kCsmiKeys);
@@ -182,7 +187,8 @@ void ReadCsmiControllers(const toml::table& root, SimPc& pc, const std::string& 
 }
 
 SimNvmeIdentity ReadNvmeIdentity(const TomlReader& r, const toml::table& t) {
-  SimNvmeIdentity id;
+  const auto captured = r.CapturedFile<kNvmeIdentifySize>(t, "identify");
+  SimNvmeIdentity id = captured ? NvmeIdentityFromCapture(*captured) : SimNvmeIdentity{};
   id.model = r.String(t, "model").value_or(id.model);
   id.serial = r.String(t, "serial").value_or(id.serial);
   id.firmware = r.String(t, "firmware").value_or(id.firmware);
@@ -201,7 +207,7 @@ SimNvmeIdentity ReadNvmeIdentity(const TomlReader& r, const toml::table& t) {
   return id;
 }
 
-void ReadFiles(const toml::table& root, SimPc& pc, const std::string& source) {
+void ReadFiles(const toml::table& root, SimPc& pc, const MachineSource& source) {
   const Reader r(source);
   const toml::table* t = r.Table(root, "files");
   if (!t) return;

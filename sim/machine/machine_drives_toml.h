@@ -19,16 +19,17 @@ namespace sim {
 inline constexpr std::string_view kDiskDriveKeys[] = {"ata", "transports", "ata_pass_through_error",
                                                       "pass_through_error", "sat_sense"};
 
-void ReadDiskDrive(const toml::table& disk, SimDisk& out, const std::string& source);
+void ReadDiskDrive(const toml::table& disk, SimDisk& out, const MachineSource& source);
 // The [[csmi]] entries and the [files] table of the root.
-void ReadCsmiControllers(const toml::table& root, SimPc& pc, const std::string& source);
-// The identity keys of an NVMe drive's table (model, serial, firmware, vendor_id,
+void ReadCsmiControllers(const toml::table& root, SimPc& pc, const MachineSource& source);
+// The identity keys of an NVMe drive's table (identify, model, serial, firmware, vendor_id,
 // subsystem_vendor_id, controller_id, frmw, fwug, part_id), read over the defaults of
-// SimNvmeIdentity. The caller checks the table's keys, these among its own.
+// SimNvmeIdentity, or over the captured Identify Controller data that identify names. The
+// caller checks the table's keys, these among its own.
 inline constexpr std::string_view kNvmeIdentityKeys[] = {
-    "model",         "serial", "firmware", "vendor_id", "subsystem_vendor_id",
-    "controller_id", "frmw",   "fwug",     "part_id"};
+    "identify",      "model", "serial", "firmware", "vendor_id", "subsystem_vendor_id",
+    "controller_id", "frmw",  "fwug",   "part_id"};
 SimNvmeIdentity ReadNvmeIdentity(const TomlReader& r, const toml::table& t);
-void ReadFiles(const toml::table& root, SimPc& pc, const std::string& source);
+void ReadFiles(const toml::table& root, SimPc& pc, const MachineSource& source);
 
 }  // namespace sim

@@ -54,14 +54,17 @@ std::shared_ptr<SimNvmeDrive> Drive(const TomlReader& r, const toml::table& t) {
     const toml::node* at = t.get("active_slot");
     r.Fail(at ? *at : static_cast<const toml::node&>(t), "active_slot: a slot without a revision");
   }
-  drive->firmwareUpdates = r.Bool(t, "firmware_updates").value_or(true);
+  // A captured drive takes the firmware commands when its OACS says so.
+  const auto& captured = drive->identity.captured;
+  drive->firmwareUpdates = r.Bool(t, "firmware_updates")
+                               .value_or(!captured || ((*captured)[kNvmeOacs] & kNvmeOacsFirmware));
   for (const toml::table* f : r.Tables(t, "fault")) drive->faults.push_back(Fault(r, *f));
   return drive;
 }
 
 }  // namespace
 
-void ReadDiskNvme(const toml::table& t, SimDisk& disk, const std::string& source) {
+void ReadDiskNvme(const toml::table& t, SimDisk& disk, const MachineSource& source) {
   const TomlReader r(source);
   const toml::table* n = r.Table(t, "nvme");
   if (!n) return;
@@ -74,7 +77,7 @@ void ReadDiskNvme(const toml::table& t, SimDisk& disk, const std::string& source
   if (disk.revision.empty()) disk.revision = disk.nvme->RunningRevision();
 }
 
-void ReadIrstControllers(const toml::table& root, SimPc& pc, const std::string& source) {
+void ReadIrstControllers(const toml::table& root, SimPc& pc, const MachineSource& source) {
   const TomlReader r(source);
   for (const toml::table* t : r.Tables(root, "irst")) {
     r.Keys(*t, kIrstKeys);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "sim/machine/toml_reader.h"
 #include "sim/sim_pc.h"
 
 namespace sim {
@@ -16,8 +17,8 @@ namespace sim {
 // The keys of [[disk]] read here.
 inline constexpr std::string_view kDiskNvmeKeys[] = {"nvme"};
 
-void ReadDiskNvme(const toml::table& disk, SimDisk& out, const std::string& source);
+void ReadDiskNvme(const toml::table& disk, SimDisk& out, const MachineSource& source);
 // The [[irst]] entries of the root; the device tree is read before them.
-void ReadIrstControllers(const toml::table& root, SimPc& pc, const std::string& source);
+void ReadIrstControllers(const toml::table& root, SimPc& pc, const MachineSource& source);
 
 }  // namespace sim

@@ -72,7 +72,7 @@ class RsteReader : public TomlReader {
 
 }  // namespace
 
-void ReadRsteControllers(const toml::table& root, SimPc& pc, const std::string& source) {
+void ReadRsteControllers(const toml::table& root, SimPc& pc, const MachineSource& source) {
   const RsteReader r(source);
   for (const toml::table* t : r.Tables(root, "rste")) {
     r.Keys(*t, kRsteKeys);

@@ -7,10 +7,11 @@
 
 #include <string>
 
+#include "sim/machine/toml_reader.h"
 #include "sim/sim_pc.h"
 
 namespace sim {
 
-void ReadRsteControllers(const toml::table& root, SimPc& pc, const std::string& source);
+void ReadRsteControllers(const toml::table& root, SimPc& pc, const MachineSource& source);
 
 }  // namespace sim

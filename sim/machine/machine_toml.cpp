@@ -36,7 +36,7 @@ constexpr const char* kClassKey = "SYSTEM\\CurrentControlSet\\Control\\Class\\";
 
 class MachineReader : public TomlReader {
  public:
-  MachineReader(SimPc& pc, const std::string& source) : TomlReader(source), m_Pc(pc) {}
+  MachineReader(SimPc& pc, const MachineSource& source) : TomlReader(source), m_Pc(pc) {}
 
   void Read(std::string_view text) {
     toml::table root;
@@ -56,10 +56,10 @@ class MachineReader : public TomlReader {
         for (const toml::node& entry : *list)
           ReadDevice(*entry.as_table(), std::string(kind) == "disk");
       }
-    ReadCsmiControllers(root, m_Pc, Source());
-    ReadIrstControllers(root, m_Pc, Source());
-    ReadRsteControllers(root, m_Pc, Source());
-    ReadFiles(root, m_Pc, Source());
+    ReadCsmiControllers(root, m_Pc, Origin());
+    ReadIrstControllers(root, m_Pc, Origin());
+    ReadRsteControllers(root, m_Pc, Origin());
+    ReadFiles(root, m_Pc, Origin());
   }
 
  private:
@@ -167,8 +167,8 @@ class MachineReader : public TomlReader {
     d.present = Bool(t, "present").value_or(true);
     if (isDisk) {
       d.disk = ReadDisk(t);
-      ReadDiskDrive(t, *d.disk, Source());
-      ReadDiskNvme(t, *d.disk, Source());
+      ReadDiskDrive(t, *d.disk, Origin());
+      ReadDiskNvme(t, *d.disk, Origin());
     }
     if (!d.driverKey.empty() && !d.driverVersion.empty())
       m_Pc.system.registry.SetString(kClassKey + d.driverKey, "DriverVersion", d.driverVersion);
@@ -209,8 +209,10 @@ class MachineReader : public TomlReader {
 
 }  // namespace
 
-void LoadMachine(SimPc& pc, std::string_view toml, const std::string& sourceName) {
-  MachineReader(pc, sourceName).Read(toml);
+void LoadMachine(SimPc& pc, std::string_view toml, const std::string& sourceName,
+                 const std::filesystem::path& folder) {
+  const MachineSource source{sourceName, folder};
+  MachineReader(pc, source).Read(toml);
 }
 
 void LoadMachineFile(SimPc& pc, const std::string& path) {
@@ -218,7 +220,7 @@ void LoadMachineFile(SimPc& pc, const std::string& path) {
   if (!in) throw MachineError("cannot open " + path);
   std::ostringstream text;
   text << in.rdbuf();
-  LoadMachine(pc, text.str(), path);
+  LoadMachine(pc, text.str(), path, std::filesystem::path(path).parent_path());
 }
 
 }  // namespace sim

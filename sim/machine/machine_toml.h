@@ -4,6 +4,7 @@
 // tells the format.
 #pragma once
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,8 +18,11 @@ class MachineError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Gives the PC the machine's devices and settings; MachineError names the line at fault.
-void LoadMachine(SimPc& pc, std::string_view toml, const std::string& sourceName = "machine");
+// Gives the PC the machine's devices and settings; MachineError names the line at fault. The
+// files the machine names by relative paths (captured identify data) are taken from `folder`;
+// a machine file's are taken from the file's own folder.
+void LoadMachine(SimPc& pc, std::string_view toml, const std::string& sourceName = "machine",
+                 const std::filesystem::path& folder = {});
 void LoadMachineFile(SimPc& pc, const std::string& path);
 // The built-in machine of the demo: the text of sim/machines/demo.toml.
 std::string_view BuiltInMachine();

@@ -1,12 +1,16 @@
 // The checks every reader of a machine description shares: a value of the wrong type, an
-// unknown key or a number out of range ends the reading with a MachineError that names the file
-// and line.
+// unknown key, a number out of range or a captured file of the wrong size ends the reading with
+// a MachineError that names the file and line.
 #pragma once
 
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,14 +21,22 @@
 
 namespace sim {
 
+// Where a machine description came from: the name its errors carry, and the folder that the
+// files it names are taken from when their paths are relative (empty: the current directory).
+struct MachineSource {
+  std::string name;
+  std::filesystem::path folder;
+};
+
 class TomlReader {
  public:
-  explicit TomlReader(const std::string& source) : m_Source(source) {}
+  explicit TomlReader(const MachineSource& source) : m_Source(source) {}
 
-  const std::string& Source() const { return m_Source; }
+  const MachineSource& Origin() const { return m_Source; }
+  const std::string& Source() const { return m_Source.name; }
 
   [[noreturn]] void Fail(const toml::source_region& where, const std::string& problem) const {
-    std::string at = m_Source;
+    std::string at = m_Source.name;
     if (where.begin.line) at += ":" + std::to_string(where.begin.line);
     throw MachineError(at + ": " + problem);
   }
@@ -112,8 +124,29 @@ class TomlReader {
     return list;
   }
 
+  // The bytes of the file a key names, such as identify data captured from a real drive: all
+  // of the file, which must be exactly N bytes long.
+  template <std::size_t N>
+  std::optional<std::array<std::uint8_t, N>> CapturedFile(const toml::table& t,
+                                                          std::string_view key) const {
+    const auto name = String(t, key);
+    if (!name) return std::nullopt;
+    const toml::node& at = *t.get(key);
+    std::filesystem::path path(*name);
+    if (path.is_relative()) path = m_Source.folder / path;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) Fail(at, std::string(key) + ": cannot open " + path.string());
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+    if (bytes.size() != N)
+      Fail(at, std::string(key) + ": " + path.string() + " holds " + std::to_string(bytes.size()) +
+                   " bytes, not " + std::to_string(N));
+    std::array<std::uint8_t, N> data;
+    std::copy(bytes.begin(), bytes.end(), data.begin());
+    return data;
+  }
+
  private:
-  const std::string& m_Source;
+  const MachineSource& m_Source;
 };
 
 }  // namespace sim

@@ -25,8 +25,9 @@ class StartUp : public ::testing::Test {
       stopUpdate = main.StopUpdate();
       targetPath = main.TargetPath();
       csmi = main.CsmiTargetRecord();
-      labels = {main.Label1.Caption, main.lblUpdateMsg.Caption, main.lblTo.Caption,
-                main.lblMsg.Caption, main.cmdUpdate.Caption,    main.cmdClose.Caption};
+      const app::TDriveList& list = main.DriveList();
+      labels = {main.Label1.Caption, list.lblUpdateMsg.Caption, list.lblTo.Caption,
+                main.lblMsg.Caption, list.cmdUpdate.Caption,    main.cmdClose.Caption};
       mainVisible = main.Visible();
       closeInterval = main.tmrCloseMsg.Interval();
       closeEnabled = main.tmrCloseMsg.Enabled();
