@@ -68,6 +68,8 @@ add_executable(travok_tests
   tests/unit/devices/dev_mgr_test.cpp
   tests/unit/devices/device_node_test.cpp
   tests/unit/discovery/irst_driver_test.cpp
+  tests/unit/discovery/drive_readers_test.cpp
+  tests/unit/discovery/drive_scan_test.cpp
   tests/unit/sim/machine_toml_test.cpp
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp

@@ -235,11 +235,15 @@ std::vector<std::string> SimDeviceTree::Reenumerate(os::DevInst devInst) {
 os::DevInst SimDeviceTree::DiskForPath(const std::string& path) const {
   const std::string upper = fw::UpperCase(path);
   const std::string physical = "\\\\.\\PHYSICALDRIVE";
+  // "\\.\C:": a volume, answered by the disk that holds it.
+  const bool bVolume = upper.size() == 6 && upper.rfind("\\\\.\\", 0) == 0 && upper[5] == ':' &&
+                       upper[4] >= 'A' && upper[4] <= 'Z';
   for (std::size_t i = 0; i < m_Devices.size(); ++i) {
     const SimDevice& d = m_Devices[i];
     if (!d.disk || !Attached(d)) continue;
     if (upper == fw::UpperCase(d.disk->devicePath) ||
-        upper == physical + std::to_string(d.disk->deviceNumber.value_or(0)))
+        upper == physical + std::to_string(d.disk->deviceNumber.value_or(0)) ||
+        (bVolume && fw::UpperCase(d.disk->volumes).find(upper[4]) != std::string::npos))
       return os::DevInst(i + 1);
   }
   return 0;

@@ -41,6 +41,8 @@ struct SimDisk {
   std::optional<std::uint32_t> deviceNumber;  // N of \\.\PhysicalDriveN; the disks before it
   std::uint8_t busType = os::kBusTypeSata;
   std::string vendorId, productId, revision, serial;
+  // The letters of the volumes on it: "\\.\C:" opens the disk for them.
+  std::string volumes;
   bool removable = false;
   bool returnsAfterRescan = true;  // false: stays away once restarted
   // The SATA drive that answers the pass-through requests, and which of them its controller
@@ -99,7 +101,7 @@ class SimDeviceTree {
   // NVMe drive that comes back has been reset: a pending firmware slot is now running, and the
   // disk reports its revision.
   std::vector<std::string> Reenumerate(os::DevInst devInst);
-  // The disk a path opens: its interface path, or \\.\PhysicalDriveN.
+  // The disk a path opens: its interface path, \\.\PhysicalDriveN, or \\.\C: for a volume on it.
   os::DevInst DiskForPath(const std::string& path) const;
 
   static std::string GuidText(const os::Guid& guid);  // lower case, braces
