@@ -28,6 +28,7 @@ add_library(travok_sim STATIC
   sim/drivers/sim_storage.cpp
   sim/drivers/sim_storage_queries.cpp
   sim/drives/sim_sata_drive.cpp
+  sim/drives/sim_sata_download.cpp
   sim/drives/sim_nvme_identity.cpp
   sim/drives/sim_nvme_drive.cpp
   sim/drivers/sim_nvme_stack.cpp
@@ -68,10 +69,12 @@ add_executable(travok_tests
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
   tests/unit/sim/sim_sata_drive_test.cpp
+  tests/unit/sim/sim_sata_download_test.cpp
   tests/unit/sim/sim_nvme_drive_test.cpp
   tests/unit/sim/sim_nvme_drivers_test.cpp
   tests/unit/sim/sim_ata_drivers_test.cpp
   tests/unit/transport/ata_device_test.cpp
+  tests/unit/transport/ata_download_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp
   tests/unit/transport/nvme_test.cpp

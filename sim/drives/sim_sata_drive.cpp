@@ -1,4 +1,6 @@
 #include "sim/drives/sim_sata_drive.h"
+
+#include "sim/drives/sim_ata_answer.h"
 #include "sim/kernel/sim_fault.h"
 
 #include <algorithm>
@@ -12,6 +14,7 @@ constexpr std::uint8_t kReadLogExt = 0x2F;
 constexpr std::uint8_t kVendorCommand = 0xFF;
 constexpr std::uint8_t kWriteBuffer = 0xE8;
 constexpr std::uint8_t kReadBuffer = 0xE4;
+constexpr std::uint8_t kDownloadMicrocode = 0x92;
 
 constexpr std::uint8_t kPpidLogAddress = 0x9A;
 constexpr std::uint8_t kVendorRequest = 0xFC;
@@ -25,18 +28,8 @@ void PutWord(std::span<std::uint8_t> b, std::size_t word, std::uint16_t value) {
   b[2 * word + 1] = std::uint8_t(value >> 8);
 }
 
-SimAtaResult Done(const SimAtaCommand& command, std::uint8_t status = ata::kStatusGood,
-                  std::uint8_t error = 0) {
-  SimAtaResult r;
-  r.registers = command.registers;
-  r.registers[ata::kError] = error;
-  r.registers[ata::kStatus] = status;
-  return r;
-}
-
-SimAtaResult Abort(const SimAtaCommand& command) {
-  return Done(command, ata::kStatusError, ata::kErrorAbort);
-}
+using ata::Abort;
+using ata::Done;
 
 bool IsSignature(const AtaRegisters& r, const char* sig) {
   return r[ata::kLbaLow] == std::uint8_t(sig[0]) && r[ata::kLbaMid] == std::uint8_t(sig[1]) &&
@@ -121,6 +114,9 @@ SimAtaResult SimSataDrive::Execute(const SimAtaCommand& command, const SimFault*
         break;
       case kReadBuffer:
         r = ReadBuffer(command);
+        break;
+      case kDownloadMicrocode:
+        r = DownloadMicrocode(command);
         break;
       default:
         r = Abort(command);
