@@ -80,6 +80,7 @@ add_executable(travok_tests
   tests/unit/transport/nvme_test.cpp
   tests/unit/transport/rste_test.cpp
   tests/unit/transport/scsi_sense_test.cpp
+  tests/unit/worker/kavlo_thread_test.cpp
   tests/scenario/startup_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim travok_packer GTest::gtest_main)

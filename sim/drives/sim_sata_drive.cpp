@@ -21,7 +21,6 @@ constexpr std::uint8_t kVendorRequest = 0xFC;
 constexpr std::uint8_t kVendorReply = 0xFD;
 constexpr std::uint8_t kPeaStatusFeatures = 0x80;
 constexpr std::uint8_t kPeaKey[4] = {0x12, 0x34, 0x56, 0x78};
-constexpr const char* kPeaNewSupport = "AEP NEWSupport";
 
 void PutWord(std::span<std::uint8_t> b, std::size_t word, std::uint16_t value) {
   b[2 * word] = std::uint8_t(value);
@@ -255,8 +254,8 @@ SimAtaResult SimSataDrive::ReadBuffer(const SimAtaCommand& command) {
     return Sector(command, reply);
   }
   if (peaNewSupport)
-    for (std::size_t i = 0; i < std::strlen(kPeaNewSupport); ++i)
-      reply[4 * i] = std::uint8_t(kPeaNewSupport[i]);
+    for (std::size_t i = 0; i < peaNewSupportText.size() && 4 * i < reply.size(); ++i)
+      reply[4 * i] = std::uint8_t(peaNewSupportText[i]);
   return Sector(command, reply);
 }
 

@@ -109,7 +109,9 @@ class SimSataDrive {
   bool hasPpidLog = true;             // log 9Ah
   bool peaChannel = false;            // WRITE/READ BUFFER "PEA"
   bool peaNewSupport = true;          // its query reply names the "NEWSupport" preformat
-  std::uint32_t peaQueryStatus = 1;   // the status dword after a query; not 1: refused
+  // The name, one character every 4 bytes; another firmware may spell it otherwise.
+  std::string peaNewSupportText = "AEP NEWSupport";
+  std::uint32_t peaQueryStatus = 1;  // the status dword after a query; not 1: refused
   std::map<std::uint8_t, std::vector<std::uint8_t>> rpeBuffers;  // READ BUFFER "RPE" by features
   std::uint64_t preformatUs = 2'000'000;
   // After an activation the drive drops off the bus; its disk is gone until the controller is
