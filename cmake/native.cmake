@@ -29,6 +29,7 @@ add_library(travok_sim STATIC
   sim/drivers/sim_storage_queries.cpp
   sim/drives/sim_ata_identify.cpp
   sim/drives/sim_sata_drive.cpp
+  sim/drives/sim_sata_download.cpp
   sim/drives/sim_nvme_identity.cpp
   sim/drives/sim_nvme_drive.cpp
   sim/drivers/sim_nvme_stack.cpp
@@ -74,17 +75,20 @@ add_executable(travok_tests
   tests/unit/platform/hi_timer_test.cpp
   tests/unit/platform/osinfo_test.cpp
   tests/unit/sim/sim_sata_drive_test.cpp
+  tests/unit/sim/sim_sata_download_test.cpp
   tests/unit/sim/sim_nvme_drive_test.cpp
   tests/unit/sim/sim_nvme_drivers_test.cpp
   tests/unit/sim/sim_ata_drivers_test.cpp
   tests/unit/sim/sim_files_test.cpp
   tests/unit/sim/captured_identify_test.cpp
   tests/unit/transport/ata_device_test.cpp
+  tests/unit/transport/ata_download_test.cpp
   tests/unit/transport/ata_sequences_test.cpp
   tests/unit/transport/csmi_test.cpp
   tests/unit/transport/nvme_test.cpp
   tests/unit/transport/rste_test.cpp
   tests/unit/transport/scsi_sense_test.cpp
+  tests/unit/worker/kavlo_thread_test.cpp
   tests/scenario/startup_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim travok_packer GTest::gtest_main)

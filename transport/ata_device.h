@@ -117,6 +117,21 @@ class TAtaDevice {
   std::uint8_t QueryPeaSupport();
   std::uint8_t ReadVendorBuffer(std::uint8_t features, std::uint8_t count);
 
+  // ---- ATA firmware download ----
+  // One attempt of DOWNLOAD MICROCODE: the image is staged in ResponseBuffer (so it must lie
+  // elsewhere) and sent in segments of maxSectors blocks (1..255) through RequestBuffer, every
+  // command with 60 s. flashMode 0 closes the normal flow with 07h, 2 takes the enterprise flow
+  // (as does a drive that asks for it), any other value sends the segments only. bootcode and
+  // reboot choose the closing and boot-code commands. Answers the first failing command's
+  // result; 254 before anything is sent for an image that is missing, empty, larger than
+  // ResponseBuffer or inside it, and for a segment size outside 1..255.
+  std::uint8_t DownloadMicrocode(const std::uint8_t* image, std::uint32_t length,
+                                 std::uint32_t maxSectors, std::int32_t flashMode,
+                                 std::uint8_t bootcode, std::uint8_t reboot);
+  // The drive asks for the enterprise flow: it identifies, and the low byte of IDENTIFY word
+  // 159 lies in 1..7.
+  bool IsEnterpriseFlashTarget();
+
   // ---- CSMI ----
   // One CSMI request in a caller-zeroed buffer of `size` bytes: the header is filled here.
   std::uint8_t CsmiIoctl(std::uint32_t controlCode, std::uint8_t* buffer, std::uint32_t size);
@@ -176,6 +191,12 @@ class TAtaDevice {
   bool Rebind();
   void ProbeTransport();
   std::uint8_t Sequence(TaskFile taskFile, int direction, std::uint32_t length);
+  // The download's commands; the image is staged in ResponseBuffer.
+  std::uint8_t SendDownloadSegments(std::uint8_t subcommand, std::uint32_t length,
+                                    std::uint32_t maxSectors);
+  std::uint8_t SendDownloadSegment(std::uint8_t subcommand, std::uint32_t offset,
+                                   std::uint32_t count);
+  std::uint8_t SendDownloadControl(std::uint8_t subcommand, std::uint16_t offset);
   void OpenHandle(const std::string& path, std::uint32_t shareMode, std::uint32_t attributes);
 
   platform::HiTimer m_CmdTimer;

@@ -90,11 +90,18 @@ bool SimStorage::DeviceIoControl(os::Handle device, std::uint32_t ioControlCode,
   // The request is read before the answer is written: the two may share one buffer.
   const auto* in = static_cast<const std::uint8_t*>(inBuffer);
   const std::vector<std::uint8_t> request(in, in + (in ? inBufferSize : 0));
-  if (IsPassThroughRequest(ioControlCode))
-    return CompleteDriverRequest(
+  if (IsPassThroughRequest(ioControlCode)) {
+    const bool ok = CompleteDriverRequest(
         PassThroughIoControl(disk.disk->ata.get(), disk.disk->transports, ioControlCode, request,
                              static_cast<std::uint8_t*>(outBuffer), outBufferSize),
         bytesReturned);
+    // A drive that restarts into new firmware drops off the bus after it has answered.
+    if (disk.disk->ata && disk.disk->ata->TakeBusDeparture()) {
+      m_Tree.Remove(it->second);
+      m_Kernel.Log("Device left the bus " + Quoted(disk.instanceId));
+    }
+    return ok;
+  }
   const SimDisk& d = *disk.disk;
   if (d.nvme && d.nvmeStack.inbox.value_or(d.busType == os::kBusTypeNvme) &&
       IsNvmeStackRequest(ioControlCode, request))

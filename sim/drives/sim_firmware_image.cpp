@@ -66,6 +66,13 @@ std::optional<SimFirmwareImageInfo> ParseSimFirmwareImage(std::span<const std::u
   return info;
 }
 
+std::optional<std::uint32_t> SimFirmwareImageLength(std::span<const std::uint8_t> head) {
+  if (head.size() < kSimFirmwareHeaderSize ||
+      !std::equal(std::begin(kMagic), std::end(kMagic), head.begin()))
+    return std::nullopt;
+  return fw::GetU32le(head, kLength);
+}
+
 bool SimFirmwareImageFits(std::span<const std::uint8_t> bytes, const std::string& model) {
   const auto info = ParseSimFirmwareImage(bytes);
   return info && info->model == Trimmed(model);

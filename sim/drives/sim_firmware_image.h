@@ -38,6 +38,10 @@ struct SimFirmwareImageInfo {
 // beyond the bytes, a wrong sum, non-zero bytes after the length).
 std::optional<SimFirmwareImageInfo> ParseSimFirmwareImage(std::span<const std::uint8_t> bytes);
 
+// The length the header of an image declares, read from its first bytes as a drive reads the
+// header before the rest has arrived; none when they do not start an image.
+std::optional<std::uint32_t> SimFirmwareImageLength(std::span<const std::uint8_t> head);
+
 // Whether the image is intact and meant for this model (blanks around either side ignored).
 bool SimFirmwareImageFits(std::span<const std::uint8_t> bytes, const std::string& model);
 

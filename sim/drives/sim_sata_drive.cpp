@@ -1,4 +1,6 @@
 #include "sim/drives/sim_sata_drive.h"
+
+#include "sim/drives/sim_ata_answer.h"
 #include "sim/drives/sim_ata_identify.h"
 #include "sim/kernel/sim_fault.h"
 
@@ -13,26 +15,16 @@ constexpr std::uint8_t kReadLogExt = 0x2F;
 constexpr std::uint8_t kVendorCommand = 0xFF;
 constexpr std::uint8_t kWriteBuffer = 0xE8;
 constexpr std::uint8_t kReadBuffer = 0xE4;
+constexpr std::uint8_t kDownloadMicrocode = 0x92;
 
 constexpr std::uint8_t kPpidLogAddress = 0x9A;
 constexpr std::uint8_t kVendorRequest = 0xFC;
 constexpr std::uint8_t kVendorReply = 0xFD;
 constexpr std::uint8_t kPeaStatusFeatures = 0x80;
 constexpr std::uint8_t kPeaKey[4] = {0x12, 0x34, 0x56, 0x78};
-constexpr const char* kPeaNewSupport = "AEP NEWSupport";
 
-SimAtaResult Done(const SimAtaCommand& command, std::uint8_t status = ata::kStatusGood,
-                  std::uint8_t error = 0) {
-  SimAtaResult r;
-  r.registers = command.registers;
-  r.registers[ata::kError] = error;
-  r.registers[ata::kStatus] = status;
-  return r;
-}
-
-SimAtaResult Abort(const SimAtaCommand& command) {
-  return Done(command, ata::kStatusError, ata::kErrorAbort);
-}
+using ata::Abort;
+using ata::Done;
 
 bool IsSignature(const AtaRegisters& r, const char* sig) {
   return r[ata::kLbaLow] == std::uint8_t(sig[0]) && r[ata::kLbaMid] == std::uint8_t(sig[1]) &&
@@ -117,6 +109,9 @@ SimAtaResult SimSataDrive::Execute(const SimAtaCommand& command, const SimFault*
         break;
       case kReadBuffer:
         r = ReadBuffer(command);
+        break;
+      case kDownloadMicrocode:
+        r = DownloadMicrocode(command);
         break;
       default:
         r = Abort(command);
@@ -218,8 +213,8 @@ SimAtaResult SimSataDrive::ReadBuffer(const SimAtaCommand& command) {
     return Sector(command, reply);
   }
   if (peaNewSupport)
-    for (std::size_t i = 0; i < std::strlen(kPeaNewSupport); ++i)
-      reply[4 * i] = std::uint8_t(kPeaNewSupport[i]);
+    for (std::size_t i = 0; i < peaNewSupportText.size() && 4 * i < reply.size(); ++i)
+      reply[4 * i] = std::uint8_t(peaNewSupportText[i]);
   return Sector(command, reply);
 }
 

@@ -4,10 +4,10 @@
 // CSMI) deliver commands to it; none of them decides what a drive answers.
 //
 // It knows IDENTIFY DEVICE, READ LOG EXT of the part-identifier log 9Ah, the vendor request
-// channel of command FFh (version request and reply, preformat), and the WRITE and READ BUFFER
-// channels "PEA" and "RPE". Anything else is aborted, as a drive aborts a command it does not
-// implement. Commands are dispatched by opcode, so further ones (DOWNLOAD MICROCODE) add a case
-// and their state.
+// channel of command FFh (version request and reply, preformat), the WRITE and READ BUFFER
+// channels "PEA" and "RPE", and DOWNLOAD MICROCODE (sim_sata_download.cpp). Anything else is
+// aborted, as a drive aborts a command it does not implement. Commands are dispatched by opcode,
+// so further ones add a case and their state.
 #pragma once
 
 #include <array>
@@ -112,9 +112,14 @@ class SimSataDrive {
   bool hasPpidLog = true;             // log 9Ah
   bool peaChannel = false;            // WRITE/READ BUFFER "PEA"
   bool peaNewSupport = true;          // its query reply names the "NEWSupport" preformat
-  std::uint32_t peaQueryStatus = 1;   // the status dword after a query; not 1: refused
+  // The name, one character every 4 bytes; another firmware may spell it otherwise.
+  std::string peaNewSupportText = "AEP NEWSupport";
+  std::uint32_t peaQueryStatus = 1;  // the status dword after a query; not 1: refused
   std::map<std::uint8_t, std::vector<std::uint8_t>> rpeBuffers;  // READ BUFFER "RPE" by features
   std::uint64_t preformatUs = 2'000'000;
+  // After an activation the drive drops off the bus; its disk is gone until the controller is
+  // re-enumerated (and for good when the disk does not return after a rescan).
+  bool leavesBusOnActivation = false;
   std::vector<SimFault> faults;
 
   // The fault that takes this command, counted as used; none when no fault matches.
@@ -122,10 +127,23 @@ class SimSataDrive {
   // Runs a command; a fault from TakeFault adds its status and delay.
   SimAtaResult Execute(const SimAtaCommand& command, const SimFault* fault = nullptr);
   void Record(SimAtaRecord record) { m_Records.push_back(std::move(record)); }
+  // A power-on reset: an image taken by 03h segments starts to run, one saved by 0Eh and not yet
+  // activated is lost, as is a partly received one.
+  void Reset();
+  // True once after an activation that took the drive off the bus; the disk stack then takes the
+  // disk out of the device tree.
+  bool TakeBusDeparture();
 
   // What happened.
   const std::vector<SimAtaRecord>& Records() const { return m_Records; }
   int Preformats() const { return m_Preformats; }
+  // The download: images activated (identity.firmware is the last one's revision), the
+  // activations that also wrote the boot code, and the blocks of the image being received.
+  int Activations() const { return m_Activations; }
+  int BootCodeUpdates() const { return m_BootCodeUpdates; }
+  std::uint32_t ReceivedBlocks() const { return m_Download.nextBlock; }
+  // An image received whole and waiting: for 07h or a reset (03h), or for 0Fh (0Eh).
+  bool ImageWaiting() const { return m_Staged.state != Staged::kNone; }
   std::array<std::uint8_t, 512> IdentifyData() const;
   std::array<std::uint8_t, 512> PpidLog() const;
 
@@ -135,12 +153,41 @@ class SimSataDrive {
   SimAtaResult Vendor(const SimAtaCommand& command);
   SimAtaResult WriteBuffer(const SimAtaCommand& command);
   SimAtaResult ReadBuffer(const SimAtaCommand& command);
+  SimAtaResult DownloadMicrocode(const SimAtaCommand& command);
+  SimAtaResult DownloadSegment(const SimAtaCommand& command, std::uint8_t subcommand,
+                               std::uint32_t offset, std::uint32_t blocks);
+  SimAtaResult DownloadControl(const SimAtaCommand& command, std::uint8_t subcommand,
+                               std::uint32_t offset);
+  bool SegmentSizeAllowed(std::uint32_t blocks) const;
+  void Activate();
 
   enum class Pending { kNone, kVersion, kPreformat };
   Pending m_Pending = Pending::kNone;
   std::uint32_t m_PeaStatus = 0;  // status dword of the last PEA request
   int m_Preformats = 0;
   std::vector<SimAtaRecord> m_Records;
+
+  // The image being received: by which subcommand, its bytes so far and the next block offset
+  // the drive takes; whether an 0Eh boot-code command came before it.
+  struct Download {
+    std::uint8_t subcommand = 0;
+    std::vector<std::uint8_t> image;
+    std::uint32_t nextBlock = 0;
+    bool bBootCode = false;
+  };
+  Download m_Download;
+  // An image received whole and checked: taken by 03h segments (runs after 07h or a reset) or
+  // saved by 0Eh segments (runs after 0Fh).
+  enum class Staged { kNone, kTaken, kSaved };
+  struct StagedImage {
+    Staged state = Staged::kNone;
+    std::string revision;
+    bool bBootCode = false;
+  };
+  StagedImage m_Staged;
+  int m_Activations = 0;
+  int m_BootCodeUpdates = 0;
+  bool m_bLeftBus = false;
 };
 
 // ATA strings: two characters per word, the first in the high byte, blank-padded.

@@ -24,6 +24,9 @@ constexpr std::string_view kAtaKeys[] = {"model",
                                          "pea",
                                          "pea_new_support",
                                          "download_microcode",
+                                         "min_download_blocks",
+                                         "max_download_blocks",
+                                         "leaves_bus_on_activation",
                                          "preformat_ms",
                                          "fault",
                                          "rpe",
@@ -89,6 +92,11 @@ class Reader : public TomlReader {
         std::uint16_t(Integer(t, "word2", 0, 0xFFFF).value_or(id.specificConfiguration));
     id.word159 = std::uint16_t(Integer(t, "word159", 0, 0xFFFF).value_or(id.word159));
     id.downloadMicrocode = Bool(t, "download_microcode").value_or(id.downloadMicrocode);
+    id.minBlocksPerDownload = std::uint16_t(
+        Integer(t, "min_download_blocks", 0, 0xFFFF).value_or(id.minBlocksPerDownload));
+    id.maxBlocksPerDownload = std::uint16_t(
+        Integer(t, "max_download_blocks", 0, 0xFFFF).value_or(id.maxBlocksPerDownload));
+    drive->leavesBusOnActivation = Bool(t, "leaves_bus_on_activation").value_or(false);
     drive->answersVendorCommands = Bool(t, "vendor_commands").value_or(true);
     drive->hasPpidLog = Bool(t, "ppid_log").value_or(true);
     drive->peaChannel = Bool(t, "pea").value_or(false);

@@ -221,6 +221,13 @@ std::vector<std::string> SimDeviceTree::Reenumerate(os::DevInst devInst) {
     if (!d.removed || !Below(os::DevInst(i), devInst)) continue;
     if (d.disk && !d.disk->returnsAfterRescan) continue;
     d.removed = false;
+    if (d.disk && d.disk->ata) {
+      SimSataDrive& drive = *d.disk->ata;
+      drive.Reset();
+      // Windows reads the identity of a disk that arrives; the revision the machine gave it
+      // stands until the drive has run an update.
+      if (drive.Activations()) d.disk->revision = drive.identity.firmware;
+    }
     if (d.disk && d.disk->nvme) {
       SimNvmeDrive& drive = *d.disk->nvme;
       const std::string before = drive.RunningRevision();

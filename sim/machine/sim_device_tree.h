@@ -97,9 +97,9 @@ class SimDeviceTree {
                                                     std::uint32_t* regType) const;
   // DIF_REMOVE: the device and the devices below it leave.
   void Remove(os::DevInst devInst);
-  // The devices below this one that were removed and may come back do; their identifiers. An
-  // NVMe drive that comes back has been reset: a pending firmware slot is now running, and the
-  // disk reports its revision.
+  // The devices below this one that were removed and may come back do; their identifiers. A
+  // drive that comes back has been reset: a pending NVMe firmware slot or a SATA image taken
+  // without a restart is now running, and the disk reports its revision.
   std::vector<std::string> Reenumerate(os::DevInst devInst);
   // The disk a path opens: its interface path, \\.\PhysicalDriveN, or \\.\C: for a volume on it.
   os::DevInst DiskForPath(const std::string& path) const;

@@ -135,7 +135,7 @@ TEST(MachineDrives, DescriptionsRefuseWhatTheyDoNotKnow) {
   const char* bad[] = {
       "transports = [\"ata\", \"usb\"]",    "sat_sense = \"short\"",
       "[disk.ata]\ncolour = \"red\"",       "[disk.ata]\nword2 = 70000",
-      "[[disk.ata.fault]]\nsense = [1, 2]",
+      "[[disk.ata.fault]]\nsense = [1, 2]", "[disk.ata]\nmax_download_blocks = 70000",
   };
   for (const char* keys : bad) {
     sim::SimPc pc;
