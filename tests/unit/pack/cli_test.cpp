@@ -67,6 +67,7 @@ class PackCli : public ::testing::Test {
 
 const std::string kManifest =
     "title = \"Corvane K5 Updater\"\nversion = \"v3.2.0.1\"\n"
+    "[options]\nwindows_flash = true\n"
     "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n";
 
 TEST_F(PackCli, BuildsAReleaseThatInspectReadsBack) {

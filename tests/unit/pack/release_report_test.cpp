@@ -26,7 +26,7 @@ TEST(Inspect, ReportsWhatWasPacked) {
            "visual_style 20, language 1, flash_mode 3, image count 2\n",
            "  reboot              1\n",
            "  close_msg_seconds   5\n",
-           "  windows_flash       0\n",
+           "  windows_flash       1\n",
            "images         2\n",
            "image 1  offset 0  size 300  new_fw \"K5FW0200\"  fw_ext \"EXT1\"\n",
            "  row 1  model \"CORVANE K5 512GB\"  start \"K5FW0100\"  end \"K5FW0199\"\n",

@@ -59,7 +59,7 @@ TEST(WriteRelease, PutsEveryFieldAtItsOffset) {
   EXPECT_EQ(Raw(file, RowOffset(15, 8), kRowSize), EmptyRow('F', '8'));
 
   EXPECT_EQ(Raw(file, kOptionRecordOffset, kOptionRecordSize),
-            "PARA_OPT=\x14\x01\x03\x02"s + "001" + std::string(21, '0') + "5000" + '\0');
+            "PARA_OPT=\x14\x01\x03\x02"s + "001" + std::string(21, '0') + "5100" + '\0');
 
   EXPECT_EQ(Raw(file, ImageStartEntry(1), 22), "BIN_START1=0000000000\0"s);
   EXPECT_EQ(Raw(file, ImageStartEntry(2), 22), "BIN_START2=0000000300\0"s);
