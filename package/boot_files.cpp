@@ -50,7 +50,7 @@ bool WriteImageFile() {
   // An empty directory name would put the file at the root of the current drive.
   const std::string directory = os::Current().GetSystemDirectoryA();
   if (directory.empty() || (gBinSize && !gFwImage)) return false;
-  return WriteBootFile(directory + kImageFileName, {gFwImage, gBinSize});
+  return WriteBootFile(directory + "\\" + kImageFileName, {gFwImage, gBinSize});
 }
 
 bool WriteFlasherFile(const std::string& path, std::span<const std::uint8_t> flasher) {

@@ -10,7 +10,9 @@
 
 namespace package {
 
-inline constexpr const char* kImageFileName = "\\FW.bin";
+// The flasher reads the image by this name from the system directory.
+inline constexpr const char* kImageFileName = "FW.bin";
+// Below the Windows directory.
 inline constexpr const char* kCopyProgramPath = "\\SysWOW64\\CopyFile.exe";
 
 // Creates (or truncates) `path` and writes `bytes` to it.

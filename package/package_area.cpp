@@ -7,7 +7,7 @@
 
 namespace package {
 
-struct ProgramSlot {
+struct ProgramSlotBytes {
   ProgramMarkerBytes marker;
   std::array<std::uint8_t, kProgramSlotSize - kProgramMarkerRoom> rest;
 };
@@ -16,10 +16,10 @@ struct PackageAreas {
   BlockBytes block;
   std::array<std::uint8_t, kPayloadSize> payload;
   CipherAreaBytes cipher;
-  std::array<ProgramSlot, kProgramSlotCount> slots;
+  std::array<ProgramSlotBytes, kProgramSlotCount> slots;
   ProgramSizeBytes sizes;
 };
-static_assert(sizeof(ProgramSlot) == kProgramSlotSize);
+static_assert(sizeof(ProgramSlotBytes) == kProgramSlotSize);
 static_assert(sizeof(PackageAreas) == kAreaSize);
 static_assert(offsetof(PackageAreas, payload) == kPayloadOffset);
 static_assert(offsetof(PackageAreas, cipher) == kCipherAreaOffset);
