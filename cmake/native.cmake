@@ -3,6 +3,9 @@ find_package(GTest REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(TOMLPLUSPLUS REQUIRED IMPORTED_TARGET tomlplusplus)
 find_package(CLI11 REQUIRED)
+# The release maker enciphers boot-time images with libcrypto; the tests check the program's
+# own cipher against it.
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
 enable_testing()
 
 # The release maker and the release format it writes.
@@ -59,7 +62,11 @@ target_link_libraries(travok-sim PRIVATE travok_sim CLI11::CLI11)
 add_executable(travok_tests
   tests/unit/framework/conversions_test.cpp
   tests/unit/framework/framework_test.cpp
+  tests/unit/package/aes_context_test.cpp
+  tests/unit/package/boot_files_test.cpp
+  tests/unit/package/fw_image_test.cpp
   tests/unit/package/package_config_test.cpp
+  tests/unit/package/program_slots_test.cpp
   tests/unit/app/command_line_test.cpp
   tests/unit/app/drive_list_test.cpp
   tests/unit/app/eligibility_test.cpp
@@ -91,7 +98,7 @@ add_executable(travok_tests
   tests/unit/worker/kavlo_thread_test.cpp
   tests/scenario/startup_test.cpp
 )
-target_link_libraries(travok_tests PRIVATE travok_sim travok_packer GTest::gtest_main)
+target_link_libraries(travok_tests PRIVATE travok_sim travok_packer OpenSSL::Crypto GTest::gtest_main)
 target_compile_definitions(travok_tests PRIVATE TRAVOK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(travok_tests DISCOVERY_TIMEOUT 60)

@@ -7,13 +7,19 @@
 
 namespace package {
 
+struct ProgramSlotBytes {
+  ProgramMarkerBytes marker;
+  std::array<std::uint8_t, kProgramSlotSize - kProgramMarkerRoom> rest;
+};
+
 struct PackageAreas {
   BlockBytes block;
   std::array<std::uint8_t, kPayloadSize> payload;
   CipherAreaBytes cipher;
-  ProgramSlotBytes slots;
+  std::array<ProgramSlotBytes, kProgramSlotCount> slots;
   ProgramSizeBytes sizes;
 };
+static_assert(sizeof(ProgramSlotBytes) == kProgramSlotSize);
 static_assert(sizeof(PackageAreas) == kAreaSize);
 static_assert(offsetof(PackageAreas, payload) == kPayloadOffset);
 static_assert(offsetof(PackageAreas, cipher) == kCipherAreaOffset);
@@ -23,12 +29,27 @@ static_assert(offsetof(PackageAreas, sizes) == kProgramSizesOffset);
 // Non-const, externally visible and initialised with non-zero bytes: the whole object, payload
 // included, occupies bytes in the file's .data section, where the packaging tool patches it.
 // An all-zero object would land in .bss and leave the tool nothing to write into.
+// constinit: an initialiser that had to run at start-up would leave the object in .bss.
 extern PackageAreas gPackageAreas;
-PackageAreas gPackageAreas{MakeTemplateBlock(),
-                           {},
-                           MakeTemplateCipherArea(),
-                           MakeTemplateProgramSlots(),
-                           MakeTemplateProgramSizes()};
+constinit PackageAreas gPackageAreas{MakeTemplateBlock(),
+                                     {},
+                                     MakeTemplateCipherArea(),
+                                     {{{TemplateProgramMarker(1), {}},
+                                       {TemplateProgramMarker(2), {}},
+                                       {TemplateProgramMarker(3), {}},
+                                       {TemplateProgramMarker(4), {}},
+                                       {TemplateProgramMarker(5), {}},
+                                       {TemplateProgramMarker(6), {}},
+                                       {TemplateProgramMarker(7), {}},
+                                       {TemplateProgramMarker(8), {}},
+                                       {TemplateProgramMarker(9), {}},
+                                       {TemplateProgramMarker(10), {}},
+                                       {TemplateProgramMarker(11), {}},
+                                       {TemplateProgramMarker(12), {}},
+                                       {TemplateProgramMarker(13), {}},
+                                       {TemplateProgramMarker(14), {}}}},
+                                     MakeTemplateProgramSizes()};
+static_assert(kProgramSlotCount == 14, "one initialiser per slot");
 
 std::uint8_t* PackageArea() {
   auto* area = reinterpret_cast<std::uint8_t*>(&gPackageAreas);

@@ -4,6 +4,7 @@
 
 #include "framework/conversions.h"
 #include "framework/fixed_text.h"
+#include "package/fw_image.h"
 #include "package/package_layout.h"
 
 namespace package {
@@ -59,6 +60,7 @@ void ParseLeadingOptions(const std::uint8_t* block, PackageConfig& c) {
   c.bOption17 = Flag(block, 17);
   c.bUpdaterMode = Flag(block, 20);
   c.payload = block + kPayloadOffset;
+  gFwImage = c.payload;
 }
 
 void ParseTrailingOptions(const std::uint8_t* block, PackageConfig& c) {

@@ -84,7 +84,11 @@ inline constexpr std::size_t kPayloadOffset = kBlockSize;
 inline constexpr std::uint32_t kPayloadSize = 31'457'280;
 inline constexpr std::size_t kCipherAreaOffset = kPayloadOffset + kPayloadSize;
 inline constexpr std::size_t kCipherAreaSize = 256;
-inline constexpr std::size_t kProgramSlotCount = 14, kProgramSlotSize = 32;
+// Each slot holds a whole program: a boot-time flasher linked statically against the native
+// runtime, or the copy program. The marker text stands at the slot's first byte until a
+// program is written over it.
+inline constexpr std::size_t kProgramSlotCount = 14, kProgramSlotSize = 524'288;
+inline constexpr std::size_t kProgramMarkerRoom = 32;  // the marker and its zero bytes
 inline constexpr std::size_t kProgramSlotsOffset = kCipherAreaOffset + kCipherAreaSize;
 inline constexpr std::size_t kProgramSizesOffset =
     kProgramSlotsOffset + kProgramSlotCount * kProgramSlotSize;
@@ -109,6 +113,17 @@ inline constexpr std::array<ProgramSlotName, kProgramSlotCount> kProgramSlots{{
     {"EXE_COPYFILE_2K8", "COPYF2K8_SIZE="},
     {"EXE_COPYFILE_XP", "COPYFIXP_SIZE="},
 }};
+
+constexpr std::size_t ProgramSlotOffset(int slot) {  // slot is 1-based
+  return kProgramSlotsOffset + std::size_t(slot - 1) * kProgramSlotSize;
+}
+// Offset of the size string of `slot`: the strings are packed one after another.
+constexpr std::size_t ProgramSizeOffset(int slot) {
+  std::size_t at = kProgramSizesOffset;
+  for (int s = 1; s < slot; ++s)
+    at += kProgramSlots[std::size_t(s - 1)].sizeKey.size() + kNumberDigits + 1;
+  return at;
+}
 
 constexpr std::size_t ProgramSizesLength() {
   std::size_t n = 0;
@@ -143,5 +158,6 @@ static_assert(kFwExtOffset + kMaxImages * kRevisionEntrySize == kBootCodeOffset)
 static_assert(kBootCodeOffset + kBootCodeSize == kBlockSize);
 static_assert(OptionDigitOffset(kLastOptionPosition) + 2 == kOptionRecordSize);  // then a NUL
 static_assert(kTemplateBanner.size() + 1 == kBannerSize);
+static_assert(ProgramSizeOffset(int(kProgramSlotCount) + 1) == kAreaSize);
 
 }  // namespace package

@@ -61,7 +61,6 @@ constexpr BlockBytes MakeTemplateBlock() {
 }
 
 using CipherAreaBytes = std::array<std::uint8_t, kCipherAreaSize>;
-using ProgramSlotBytes = std::array<std::uint8_t, kProgramSlotCount * kProgramSlotSize>;
 using ProgramSizeBytes = std::array<std::uint8_t, kProgramSizesSize>;
 
 constexpr CipherAreaBytes MakeTemplateCipherArea() {
@@ -70,13 +69,20 @@ constexpr CipherAreaBytes MakeTemplateCipherArea() {
   return b;
 }
 
-constexpr ProgramSlotBytes MakeTemplateProgramSlots() {
-  ProgramSlotBytes b{};
-  for (std::size_t s = 0; s < kProgramSlotCount; ++s)
-    for (std::size_t i = 0; i < kProgramSlots[s].marker.size(); ++i)
-      b[s * kProgramSlotSize + i] = std::uint8_t(kProgramSlots[s].marker[i]);
+// The first bytes of an empty program slot (1-based); the rest of the slot is zero. Only
+// these are built here: a whole slot is too large to build as a constant.
+using ProgramMarkerBytes = std::array<std::uint8_t, kProgramMarkerRoom>;
+constexpr ProgramMarkerBytes TemplateProgramMarker(int slot) {
+  ProgramMarkerBytes b{};
+  const std::string_view marker = kProgramSlots[std::size_t(slot - 1)].marker;
+  for (std::size_t i = 0; i < marker.size(); ++i) b[i] = std::uint8_t(marker[i]);
   return b;
 }
+static_assert([] {
+  for (const auto& slot : kProgramSlots)
+    if (slot.marker.size() >= kProgramMarkerRoom) return false;
+  return true;
+}());
 
 constexpr ProgramSizeBytes MakeTemplateProgramSizes() {
   ProgramSizeBytes b{};

@@ -20,9 +20,11 @@ inline std::vector<std::uint8_t> TemplateImage() {
   return std::vector<std::uint8_t>(area, area + package::kAreaSize);
 }
 
-// A small valid release: one image of `imageSize` bytes for every drive, silent options.
+// A small valid release: one image of `imageSize` bytes for every drive, silent options,
+// flashed from Windows (so it needs no boot-time programs and stores its image as given).
 inline pack::Release SmallRelease(std::size_t imageSize = 4096) {
   pack::Release release;
+  release.optionDigits[pack::kWindowsFlashPosition - 2] = '1';
   release.title = "Corvane Travok Utility for Windows";
   release.version = "v3.2.0.1";
   release.releaseDate = "2026/12/09";
@@ -33,6 +35,21 @@ inline pack::Release SmallRelease(std::size_t imageSize = 4096) {
   for (std::size_t i = 0; i < imageSize; ++i) image.bytes[i] = std::uint8_t(i * 7 + 3);
   image.newFw = "K5FW0200";
   release.images.push_back(image);
+  return release;
+}
+
+// The same release handed to the boot-time flasher: windows_flash off, so its images are
+// enciphered, and a small program of its own in every slot.
+inline pack::Release BootTimeRelease(std::size_t imageSize = 4096) {
+  pack::Release release = SmallRelease(imageSize);
+  release.optionDigits[pack::kWindowsFlashPosition - 2] = '0';
+  for (int slot = 1; slot <= int(package::kProgramSlotCount); ++slot) {
+    pack::ReleaseProgram program{"slot" + std::to_string(slot) + ".exe", {}};
+    program.bytes.assign(std::size_t(100 + 37 * slot), std::uint8_t(0x40 + slot));
+    program.bytes[0] = 'M';
+    program.bytes[1] = 'Z';
+    release.programs[std::size_t(slot - 1)] = std::move(program);
+  }
   return release;
 }
 

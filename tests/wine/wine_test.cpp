@@ -107,6 +107,7 @@ class Wine : public ::testing::Test {
     image.bytes.assign(4096, 0x5A);
     image.newFw = "K5FW0200";
     release.images.push_back(image);
+    release.optionDigits[pack::kWindowsFlashPosition - 2] = '1';
     if (position) release.optionDigits[std::size_t(position - 2)] = digitsWith[0];
     auto exe = Template();
     pack::WriteRelease(exe, release);

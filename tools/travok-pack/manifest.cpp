@@ -17,8 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kTopKeys[] = {"title",         "version", "release_date",
-                                         "product_model", "options", "image"};
+constexpr std::string_view kTopKeys[] = {"title",   "version", "release_date", "product_model",
+                                         "options", "image",   "programs"};
 constexpr std::string_view kOptionKeys[] = {"visual_style", "language", "flash_mode", "digits"};
 constexpr std::string_view kImageKeys[] = {"file", "new_fw", "fw_ext", "constraint"};
 constexpr std::string_view kRowKeys[] = {"model", "start", "end", "prefix"};
@@ -47,6 +47,8 @@ class ManifestReader {
     release.productModel = String(root, "product_model", "product_model").value_or("");
     if (const toml::node* options = root.get("options"))
       ReadOptions(Table(*options, "options"), release);
+    if (const toml::node* programs = root.get("programs"))
+      ReadPrograms(Table(*programs, "programs"), release);
     if (const toml::node* images = root.get("image")) {
       const toml::array& list = Array(*images, "image", "[[image]]");
       for (std::size_t n = 0; n < list.size(); ++n)
@@ -144,6 +146,22 @@ class ManifestReader {
       } else {
         Fail(n->source(), field + ": expected true or false");
       }
+    }
+  }
+
+  // One key per slot, named after its marker; the value is the program's file.
+  void ReadPrograms(const toml::table& t, Release& release) const {
+    for (auto&& [key, value] : t) {
+      int slot = 0;
+      for (int s = 1; s <= int(package::kProgramSlotCount); ++s)
+        if (ProgramKey(s) == key.str()) slot = s;
+      if (!slot) Fail(key.source(), "unknown key 'programs." + std::string(key.str()) + "'");
+      const std::string field = "programs." + std::string(key.str());
+      const auto* file = value.as_string();
+      if (!file) Fail(value.source(), field + ": expected the program's file name");
+      ReleaseProgram program{file->get(), {}};
+      program.bytes = ReadFile(value.source(), program.source, field + " (" + program.source + ")");
+      release.programs[std::size_t(slot - 1)] = std::move(program);
     }
   }
 

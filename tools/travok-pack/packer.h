@@ -6,11 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "package/package_layout.h"
 
 namespace pack {
 
@@ -30,14 +33,41 @@ struct ReleaseImage {
   std::vector<ConstraintRow> rows;  // none: the image may update every drive
 };
 
+// A program embedded in a slot for the boot-time path: a flasher or the copy program.
+struct ReleaseProgram {
+  std::string source;  // the file as the manifest names it, for messages
+  std::vector<std::uint8_t> bytes;
+};
+
 inline constexpr int kOptionDigitCount = 28;  // positions 2..29
+inline constexpr int kWindowsFlashPosition = 27;
 
 struct Release {
   std::string title, version, releaseDate, productModel;
   int visualStyle = 0, language = 0, flashMode = 0;                // option bytes A, B, C
   std::string optionDigits = std::string(kOptionDigitCount, '0');  // index = position - 2
   std::vector<ReleaseImage> images;                                // count becomes byte D
+  // Index = slot - 1; an empty slot keeps the template's marker and size 0.
+  std::array<std::optional<ReleaseProgram>, package::kProgramSlotCount> programs;
 };
+
+// With windows_flash off the program hands the update to the boot-time flasher, and deciphers
+// each image first: the release then carries its images enciphered. The program reads any
+// digit other than '0' as on.
+bool EnciphersImages(const Release& release);
+
+// The manifest key of a slot in the [programs] table: its marker without "EXE_", in lower
+// case ("win7_x64" for slot 10).
+std::string ProgramKey(int slot);
+
+// The bytes a release stores for `image`: as given, or zero-padded to whole 512-byte sectors
+// and enciphered with the image key (AES-128-ECB) when the release enciphers its images.
+std::vector<std::uint8_t> StoredImage(const Release& release, const ReleaseImage& image);
+std::size_t StoredImageSize(const Release& release, const ReleaseImage& image);
+
+// AES-128-ECB under the image key, by the system's libcrypto; `bytes` is a whole number of
+// 16-byte blocks.
+std::vector<std::uint8_t> EncipherWithImageKey(std::span<const std::uint8_t> bytes);
 
 // The option digits a manifest may set by name. Flags are '0' or '1'; numbers one digit.
 struct OptionName {

@@ -42,9 +42,14 @@ class BlockReader {
   }
 
   std::optional<std::size_t> Number(std::size_t entry) const {
+    return Digits(entry + kNumberKeySize);
+  }
+
+  // Ten decimal digits at `offset`, or nothing when one of them is not a digit.
+  std::optional<std::size_t> Digits(std::size_t offset) const {
     std::size_t value = 0;
     for (std::size_t i = 0; i < kNumberDigits; ++i) {
-      const std::uint8_t c = m_block[entry + kNumberKeySize + i];
+      const std::uint8_t c = m_block[offset + i];
       if (c < '0' || c > '9') return std::nullopt;
       value = value * 10 + std::size_t(c - '0');
     }
@@ -118,6 +123,34 @@ void ReportImage(std::ostream& out, const BlockReader& r, int n) {
   ReportRows(out, r, n);
 }
 
+// The program deciphers the images exactly when windows_flash holds '0'.
+void ReportCipher(std::ostream& out, const BlockReader& r) {
+  const bool enciphered =
+      r.Byte(kOptionRecordOffset + OptionDigitOffset(kWindowsFlashPosition)) == '0';
+  out << "enciphered     "
+      << (enciphered ? "yes: AES-128 under the image key, for the boot-time flasher"
+                     : "no: flashed from Windows as stored")
+      << "\n";
+}
+
+void ReportPrograms(std::ostream& out, const BlockReader& r) {
+  std::ostringstream lines;
+  int count = 0;
+  for (int slot = 1; slot <= int(kProgramSlotCount); ++slot) {
+    const std::size_t keySize = kProgramSlots[std::size_t(slot - 1)].sizeKey.size();
+    const auto size = r.Digits(ProgramSizeOffset(slot) + keySize);
+    if (size && *size == 0) continue;
+    ++count;
+    std::string key = ProgramKey(slot);
+    key.resize(16, ' ');
+    lines << "  slot " << (slot < 10 ? " " : "") << slot << "  " << key
+          << (size ? std::to_string(*size) + " bytes"
+                   : Quoted(r.Text(ProgramSizeOffset(slot), keySize + kNumberDigits)))
+          << (size && *size > kProgramSlotSize ? "  (more than the slot holds)" : "") << "\n";
+  }
+  out << "programs       " << count << "\n" << lines.str();
+}
+
 }  // namespace
 
 std::string Inspect(std::span<const std::uint8_t> file) {
@@ -129,10 +162,12 @@ std::string Inspect(std::span<const std::uint8_t> file) {
   out << "block at       " << *block << "\n";
   ReportTexts(out, r);
   ReportOptions(out, r);
+  ReportCipher(out, r);
   const int count = r.Byte(kOptionRecordOffset + kOptImageCount);
   out << "images         " << count << "\n";
   if (count > kMaxImages) out << "  (more than the " << kMaxImages << " a release holds)\n";
   for (int n = 1; n <= count && n <= kMaxImages; ++n) ReportImage(out, r, n);
+  ReportPrograms(out, r);
   return out.str();
 }
 

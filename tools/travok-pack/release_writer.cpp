@@ -91,20 +91,42 @@ void WriteImageEntries(BlockWriter& w, const Release& release) {
     }
     const ReleaseImage& image = release.images[std::size_t(n - 1)];
     const std::string digit(1, ImageDigit(n));
+    // An enciphered image is recorded with its padding: the program copies that many bytes
+    // and deciphers them whole.
+    const std::size_t size = StoredImageSize(release, image);
     w.Put(ImageStartEntry(n), kNumberEntrySize, "BIN_START" + digit + "=" + Digits10(offset));
-    w.Put(ImageSizeEntry(n), kNumberEntrySize,
-          "BIN_SIZE" + digit + "B=" + Digits10(image.bytes.size()));
+    w.Put(ImageSizeEntry(n), kNumberEntrySize, "BIN_SIZE" + digit + "B=" + Digits10(size));
     w.Put(NewFwEntry(n), kRevisionEntrySize, "NEW_FW" + digit + "=" + image.newFw);
     w.Put(FwExtEntry(n), kRevisionEntrySize, "FW_EXT" + digit + "=" + image.fwExt);
-    offset += image.bytes.size();
+    offset += size;
   }
 }
 
-void WritePayload(std::uint8_t* payload, const Release& release) {
+void WritePayload(std::uint8_t* payload, const std::vector<std::vector<std::uint8_t>>& stored) {
   std::memset(payload, 0, kPayloadSize);
-  for (const ReleaseImage& image : release.images) {
-    std::memcpy(payload, image.bytes.data(), image.bytes.size());
-    payload += image.bytes.size();
+  for (const auto& image : stored) {
+    std::memcpy(payload, image.data(), image.size());
+    payload += image.size();
+  }
+}
+
+// A slot without a program goes back to the template's marker and size 0, so that packing
+// over an earlier release leaves none of its programs behind.
+void WritePrograms(std::uint8_t* area, const Release& release) {
+  for (int slot = 1; slot <= int(kProgramSlotCount); ++slot) {
+    const auto& program = release.programs[std::size_t(slot - 1)];
+    std::uint8_t* at = area + ProgramSlotOffset(slot);
+    std::memset(at, 0, kProgramSlotSize);
+    const std::size_t size = program ? program->bytes.size() : 0;
+    if (program) {
+      std::memcpy(at, program->bytes.data(), size);
+    } else {
+      const ProgramMarkerBytes marker = TemplateProgramMarker(slot);
+      std::memcpy(at, marker.data(), marker.size());
+    }
+    const std::string_view key = kProgramSlots[std::size_t(slot - 1)].sizeKey;
+    const std::string text = std::string(key) + Digits10(size);
+    std::memcpy(area + ProgramSizeOffset(slot), text.data(), text.size() + 1);
   }
 }
 
@@ -115,12 +137,16 @@ void WriteRelease(std::vector<std::uint8_t>& file, const Release& release) {
   const auto block = LocatePackageBlock(file, &error);
   if (!block) throw PackError(error);
   Validate(release);
+  // Everything that can still fail happens before the first byte of the file changes.
+  std::vector<std::vector<std::uint8_t>> stored;
+  for (const ReleaseImage& image : release.images) stored.push_back(StoredImage(release, image));
   BlockWriter w(file.data() + *block);
   WriteTexts(w, release);
   WriteConstraints(w, release);
   WriteOptions(w, release);
   WriteImageEntries(w, release);
-  WritePayload(file.data() + *block + kPayloadOffset, release);
+  WritePayload(file.data() + *block + kPayloadOffset, stored);
+  WritePrograms(file.data() + *block, release);
 }
 
 }  // namespace pack

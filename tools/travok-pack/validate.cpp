@@ -2,6 +2,7 @@
 #include <string>
 
 #include "package/package_layout.h"
+#include "package/program_slots.h"
 #include "tools/travok-pack/packer.h"
 
 namespace pack {
@@ -79,7 +80,8 @@ void CheckImage(int number, const ReleaseImage& image) {
     CheckRow(field + " constraint " + std::to_string(r + 1), image.rows[r]);
 }
 
-void CheckImages(const std::vector<ReleaseImage>& images) {
+void CheckImages(const Release& release) {
+  const std::vector<ReleaseImage>& images = release.images;
   if (images.empty()) Refuse("image", "none given; a release must carry firmware");
   if (images.size() > std::size_t(package::kMaxImages))
     Refuse("image", std::to_string(images.size()) + " images, more than the " +
@@ -87,11 +89,45 @@ void CheckImages(const std::vector<ReleaseImage>& images) {
   std::size_t total = 0;
   for (std::size_t n = 0; n < images.size(); ++n) {
     CheckImage(int(n + 1), images[n]);
-    total += images[n].bytes.size();
+    total += StoredImageSize(release, images[n]);
   }
   if (total > package::kPayloadSize)
-    Refuse("image", std::to_string(total) + " bytes together, more than the " +
-                        std::to_string(package::kPayloadSize) + "-byte payload area");
+    Refuse("image", std::to_string(total) + " bytes together" +
+                        (EnciphersImages(release) ? " (padded to whole sectors)" : "") +
+                        ", more than the " + std::to_string(package::kPayloadSize) +
+                        "-byte payload area");
+}
+
+void CheckProgramSizes(const Release& release) {
+  for (int slot = 1; slot <= int(package::kProgramSlotCount); ++slot) {
+    const auto& program = release.programs[std::size_t(slot - 1)];
+    if (!program) continue;
+    const std::string field = "programs." + ProgramKey(slot) + " (" + program->source + ")";
+    if (program->bytes.empty()) Refuse(field, "the file is empty");
+    if (program->bytes.size() > package::kProgramSlotSize)
+      Refuse(field, std::to_string(program->bytes.size()) + " bytes, more than the " +
+                        std::to_string(package::kProgramSlotSize) + "-byte program slot");
+  }
+}
+
+// The program picks a flasher and, on 64-bit Windows, a copy program by the running Windows:
+// a boot-time release without one of them would fail only on the machines that pick it.
+void CheckBootTimePrograms(const Release& release) {
+  if (!EnciphersImages(release)) return;
+  std::string missing;
+  auto need = [&](std::span<const int> slots) {
+    for (int slot : slots)
+      if (!release.programs[std::size_t(slot - 1)])
+        missing += (missing.empty() ? "" : ", ") + ProgramKey(slot);
+  };
+  need(package::kFlasherSlots);
+  need(package::kCopyProgramSlots);
+  if (!missing.empty())
+    Refuse("programs",
+           "windows_flash is off, so the release hands the update to the boot-time "
+           "flasher and needs a program in every slot the program may pick; "
+           "missing: " +
+               missing);
 }
 
 }  // namespace
@@ -103,7 +139,9 @@ void Validate(const Release& release) {
   CheckText("release_date", release.releaseDate, package::kReleaseDateSize - 1);
   CheckText("product_model", release.productModel, package::kProductModelSize - 1);
   CheckOptions(release);
-  CheckImages(release.images);
+  CheckImages(release);
+  CheckProgramSizes(release);
+  CheckBootTimePrograms(release);
 }
 
 }  // namespace pack

@@ -50,6 +50,18 @@ class PackCli : public ::testing::Test {
            output.string() + "\"";
   }
 
+  // Every program a boot-time release needs, as the manifest's [programs] table.
+  std::string BootPrograms() const {
+    std::string table = "[programs]\n";
+    for (const char* key :
+         {"xp_x86", "2003_x86", "2003_x64", "2008_x86", "2008_x64", "win7_x86", "win7_x64",
+          "copyfile_win7", "copyfile_2k3", "copyfile_2k8", "copyfile_xp"}) {
+      m_dir.Write(std::string("fw/") + key + ".exe", packtest::Pattern(700, 'M'));
+      table += std::string(key) + " = \"fw/" + key + ".exe\"\n";
+    }
+    return table;
+  }
+
   // Everything in the folder apart from the fixtures and the manifests.
   std::vector<std::string> Leftovers() const {
     std::vector<std::string> names;
@@ -67,6 +79,7 @@ class PackCli : public ::testing::Test {
 
 const std::string kManifest =
     "title = \"Corvane K5 Updater\"\nversion = \"v3.2.0.1\"\n"
+    "[options]\nwindows_flash = true\n"
     "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n";
 
 TEST_F(PackCli, BuildsAReleaseThatInspectReadsBack) {
@@ -87,8 +100,24 @@ TEST_F(PackCli, BuildsAReleaseThatInspectReadsBack) {
   EXPECT_NE(inspect.out.find("size 1000"), std::string::npos) << inspect.out;
 }
 
+TEST_F(PackCli, BuildsABootTimeReleaseWithItsPrograms) {
+  const auto manifest =
+      m_dir.Write("boot.toml", "title = \"T\"\nversion = \"v1\"\n" + BootPrograms() +
+                                   "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n");
+  const auto output = m_dir.path() / "boot.exe";
+  const Outcome build = Pack(Build(manifest.string(), output));
+  ASSERT_EQ(build.code, 0) << build.err;
+  const Outcome inspect = Pack("inspect \"" + output.string() + "\"");
+  EXPECT_EQ(inspect.code, 0) << inspect.err;
+  for (const char* line : {"enciphered     yes", "size 1024", "programs       11\n",
+                           "  slot 13  copyfile_2k8    700 bytes\n"})
+    EXPECT_NE(inspect.out.find(line), std::string::npos) << line << " in:\n" << inspect.out;
+}
+
 TEST_F(PackCli, FailsWithOneLineAndWritesNothing) {
   m_dir.Write("big.bin", packtest::Pattern(package::kImageBufferSize + 1, 1));
+  m_dir.Write("fw/huge.exe", packtest::Pattern(package::kProgramSlotSize + 1, 1));
+  const std::string kBootImage = "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n";
   const auto output = m_dir.path() / "release.exe";
   struct Case {
     const char* name;
@@ -111,6 +140,12 @@ TEST_F(PackCli, FailsWithOneLineAndWritesNothing) {
       {"no template option", "", "build \"" + bad + "\" -o \"" + output.string() + "\"",
        "--template"},
       {"inspect a non-release", kManifest, "inspect \"" + bad + "\"", "no configuration block"},
+      {"boot-time release without its programs", "title = \"T\"\nversion = \"v1\"\n" + kBootImage,
+       Build(bad, output),
+       "missing: xp_x86, 2003_x86, 2003_x64, 2008_x86, 2008_x64, win7_x86, win7_x64, "
+       "copyfile_win7, copyfile_2k3, copyfile_2k8, copyfile_xp"},
+      {"program over its slot", kManifest + "[programs]\nwin7_x64 = \"fw/huge.exe\"\n",
+       Build(bad, output), "programs.win7_x64 (fw/huge.exe): 524289 bytes"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

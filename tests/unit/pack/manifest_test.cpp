@@ -11,6 +11,8 @@ TEST(ParseManifest, ReadsEveryFieldAndTheImagesBesideTheManifest) {
   packtest::TempDir dir;
   dir.Write("rel/fw/a.bin", std::vector<std::uint8_t>{1, 2, 3});
   dir.Write("rel/fw/b.bin", std::vector<std::uint8_t>{9});
+  dir.Write("rel/boot/ntkavlo64.exe", std::vector<std::uint8_t>{'M', 'Z', 1});
+  dir.Write("rel/boot/copy2k3.exe", std::vector<std::uint8_t>{'M', 'Z', 2});
   // Named options stand before and after the digits base: they win either way.
   const auto manifest = dir.Write("rel/release.toml", R"(
 title = "Corvane Travok Utility for Windows"
@@ -38,6 +40,9 @@ prefix = "Q7305"
 [[image]]
 file = "fw/b.bin"
 new_fw = "K5FW0201"
+[programs]
+win7_x64 = "boot/ntkavlo64.exe"
+copyfile_2k3 = "boot/copy2k3.exe"
 )");
   const pack::Release release = pack::ParseManifest(manifest);
 
@@ -68,6 +73,14 @@ new_fw = "K5FW0201"
   EXPECT_EQ(release.images[1].bytes, (std::vector<std::uint8_t>{9}));
   EXPECT_EQ(release.images[1].fwExt, "");
   EXPECT_TRUE(release.images[1].rows.empty());
+
+  for (std::size_t slot = 1; slot <= release.programs.size(); ++slot) {
+    const auto& program = release.programs[slot - 1];
+    EXPECT_EQ(program.has_value(), slot == 10 || slot == 12) << slot;
+  }
+  EXPECT_EQ(release.programs[9]->source, "boot/ntkavlo64.exe");
+  EXPECT_EQ(release.programs[9]->bytes, (std::vector<std::uint8_t>{'M', 'Z', 1}));
+  EXPECT_EQ(release.programs[11]->bytes, (std::vector<std::uint8_t>{'M', 'Z', 2}));
   EXPECT_NO_THROW(pack::Validate(release));
 }
 
@@ -140,6 +153,16 @@ const std::vector<BadManifest> kBadManifests = {
      kHead + kImage + "[image.constraint]\nmodel = \"M\"\n",
      {"[[image.constraint]]"}},
     {"broken TOML", "title = \"T\nversion = \"v1\"\n", {"manifest:1"}},
+    {"unknown program slot",
+     kHead + kImage + "[programs]\nwin11_x64 = \"a.bin\"\n",
+     {"manifest:7", "unknown key 'programs.win11_x64'"}},
+    {"program not a file name",
+     kHead + kImage + "[programs]\nwin7_x64 = 3\n",
+     {"programs.win7_x64", "file name"}},
+    {"program file not there",
+     kHead + kImage + "[programs]\ncopyfile_xp = \"none.exe\"\n",
+     {"programs.copyfile_xp (none.exe)", "cannot read"}},
+    {"programs as a list", kHead + "programs = [\"a.bin\"]\n" + kImage, {"programs", "table"}},
 };
 
 TEST(ParseManifest, RefusesWhatAReleaseEngineerGotWrongAndSaysWhere) {

@@ -29,7 +29,8 @@ inline std::vector<std::uint8_t> MakeTemplateFile() {
   };
   put(0, package::MakeTemplateBlock());
   put(package::kCipherAreaOffset, package::MakeTemplateCipherArea());
-  put(package::kProgramSlotsOffset, package::MakeTemplateProgramSlots());
+  for (int slot = 1; slot <= int(package::kProgramSlotCount); ++slot)
+    put(package::ProgramSlotOffset(slot), package::TemplateProgramMarker(slot));
   put(package::kProgramSizesOffset, package::MakeTemplateProgramSizes());
   return file;
 }
@@ -40,7 +41,8 @@ inline std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
   return bytes;
 }
 
-// Two images: the first limited to two drive models, the second for every drive.
+// Two images: the first limited to two drive models, the second for every drive. Flashed from
+// Windows, so the images are stored as given.
 inline pack::Release SampleRelease() {
   pack::Release release;
   release.title = "Corvane K5 Updater";
@@ -52,6 +54,7 @@ inline pack::Release SampleRelease() {
   release.flashMode = 3;
   release.optionDigits[4 - 2] = '1';   // reboot
   release.optionDigits[26 - 2] = '5';  // close_msg_seconds
+  release.optionDigits[27 - 2] = '1';  // windows_flash
   release.images.push_back({"fw/k5_0200.bin", Pattern(300, 1), "K5FW0200", "EXT1", {}});
   release.images[0].rows = {{"K5FW0100", "K5FW0199", "CORVANE K5 512GB"},
                             {"Q7305!!!", "Q7305~~~", ""}};

@@ -59,7 +59,7 @@ TEST(WriteRelease, PutsEveryFieldAtItsOffset) {
   EXPECT_EQ(Raw(file, RowOffset(15, 8), kRowSize), EmptyRow('F', '8'));
 
   EXPECT_EQ(Raw(file, kOptionRecordOffset, kOptionRecordSize),
-            "PARA_OPT=\x14\x01\x03\x02"s + "001" + std::string(21, '0') + "5000" + '\0');
+            "PARA_OPT=\x14\x01\x03\x02"s + "001" + std::string(21, '0') + "5100" + '\0');
 
   EXPECT_EQ(Raw(file, ImageStartEntry(1), 22), "BIN_START1=0000000000\0"s);
   EXPECT_EQ(Raw(file, ImageStartEntry(2), 22), "BIN_START2=0000000300\0"s);
@@ -116,6 +116,9 @@ pack::Release FullRelease() {
       image.rows.push_back({"STARTREV", "END~~~~~", std::string(40, char('A' + r))});
     release.images.push_back(std::move(image));
   }
+  for (std::size_t slot = 0; slot < kProgramSlotCount; ++slot)
+    release.programs[slot] =
+        pack::ReleaseProgram{"p.exe", packtest::Pattern(kProgramSlotSize, std::uint8_t(slot))};
   return release;
 }
 
@@ -133,6 +136,69 @@ TEST(WriteRelease, FillsEveryAreaToItsLimit) {
   EXPECT_EQ(Raw(file, kPayloadOffset + kPayloadSize - 1, 1),
             std::string(1, char(full.images[14].bytes.back())));
   EXPECT_EQ(Raw(file, kCipherAreaOffset, 12), "AES_BUF_HERE");
+  EXPECT_EQ(Raw(file, kProgramSizesOffset + kProgramSizesSize - 25, 25),
+            "COPYFIXP_SIZE=0000524288\0"s);
+  EXPECT_EQ(Raw(file, kProgramSizesOffset - 1, 1),
+            std::string(1, char(full.programs[13]->bytes.back())));
+}
+
+// The size strings of the format, spelt out here rather than taken from the layout.
+std::string SizeStrings(const std::vector<std::pair<std::string, std::size_t>>& given) {
+  const char* keys[] = {"XP_X86",    "XP_X64",   "2003_X86", "2003_X64", "VISTA_X86",
+                        "VISTA_X64", "2008_X86", "2008_X64", "WIN7_X86", "WIN7_X64",
+                        "COPYFILE",  "COPYF2K3", "COPYF2K8", "COPYFIXP"};
+  std::string out;
+  for (const char* key : keys) {
+    std::size_t size = 0;
+    for (const auto& [name, bytes] : given)
+      if (name == key) size = bytes;
+    const std::string digits = std::to_string(size);
+    out += std::string(key) + "_SIZE=" + std::string(10 - digits.size(), '0') + digits + '\0';
+  }
+  return out;
+}
+
+TEST(WriteRelease, EmbedsEachProgramAtItsSlotsFirstByteWithItsSize) {
+  auto file = packtest::MakeTemplateFile();
+  auto release = packtest::SampleRelease();
+  release.programs[9] = pack::ReleaseProgram{"nt64.exe", packtest::Pattern(1234, 9)};
+  release.programs[13] = pack::ReleaseProgram{"cpxp.exe", packtest::Pattern(kProgramSlotSize, 3)};
+  pack::WriteRelease(file, release);
+
+  const std::size_t slots = kCipherAreaOffset + 256;  // the areas follow one another
+  const auto slot = [&](int n) { return slots + std::size_t(n - 1) * 524288; };
+  const auto& program = release.programs[9]->bytes;
+  EXPECT_EQ(Raw(file, slot(10), 1234), std::string(program.begin(), program.end()));
+  EXPECT_EQ(Raw(file, slot(10) + 1234, 524288 - 1234), std::string(524288 - 1234, '\0'));
+  EXPECT_EQ(Raw(file, slot(9), 32), Padded("EXE_WIN7_X86", 32));  // no program: the marker
+  EXPECT_EQ(Raw(file, slot(11), 32), Padded("EXE_COPYFILE_WIN7", 32));
+  EXPECT_EQ(Raw(file, slot(14), 524288),
+            std::string(release.programs[13]->bytes.begin(), release.programs[13]->bytes.end()));
+  const std::string sizes = SizeStrings({{"WIN7_X64", 1234}, {"COPYFIXP", 524288}});
+  EXPECT_EQ(Raw(file, slot(15), sizes.size()), sizes);
+  EXPECT_EQ(slot(15) + sizes.size(), kAreaSize);
+}
+
+// With windows_flash off each image is stored zero-padded to whole sectors and enciphered,
+// and recorded with that size, so the program copies and deciphers whole sectors.
+TEST(WriteRelease, EnciphersTheImagesOfABootTimeReleaseAndRecordsThePaddedSizes) {
+  auto file = packtest::MakeTemplateFile();
+  auto release = packtest::SampleRelease();
+  release.optionDigits[27 - 2] = '0';
+  for (int n : {1, 3, 4, 7, 8, 9, 10, 11, 12, 13, 14})
+    release.programs[std::size_t(n - 1)] = pack::ReleaseProgram{"p.exe", {'M', 'Z'}};
+  pack::WriteRelease(file, release);
+
+  EXPECT_EQ(Raw(file, ImageStartEntry(1), 22), "BIN_START1=0000000000\0"s);
+  EXPECT_EQ(Raw(file, ImageSizeEntry(1), 22), "BIN_SIZE1B=0000000512\0"s);
+  EXPECT_EQ(Raw(file, ImageStartEntry(2), 22), "BIN_START2=0000000512\0"s);
+  EXPECT_EQ(Raw(file, ImageSizeEntry(2), 22), "BIN_SIZE2B=0000004608\0"s);
+  const auto& plain = release.images[0].bytes;
+  EXPECT_NE(Raw(file, kPayloadOffset, 16), std::string(plain.begin(), plain.begin() + 16));
+  // ECB: the padding is sixteen zero bytes per block, which encipher alike.
+  EXPECT_EQ(Raw(file, kPayloadOffset + 496, 16), Raw(file, kPayloadOffset + 480, 16));
+  const auto rest = file.begin() + std::ptrdiff_t(kLead + kPayloadOffset + 512 + 4608);
+  EXPECT_TRUE(std::all_of(rest, rest + 4096, [](std::uint8_t c) { return c == 0; }));
 }
 
 TEST(WriteRelease, PackingOverAnEarlierReleaseLeavesNoTraceOfIt) {
@@ -207,6 +273,29 @@ const std::vector<Refusal> kRefusals = {
     {"visual_style 128", [](auto& s) { s.visualStyle = 128; }, {"options.visual_style", "0..127"}},
     {"negative language", [](auto& s) { s.language = -1; }, {"options.language", "0..127"}},
     {"flash_mode 200", [](auto& s) { s.flashMode = 200; }, {"options.flash_mode", "0..127"}},
+    {"empty program",
+     [](auto& s) {
+       s.programs[9] = pack::ReleaseProgram{"nt64.exe", {}};
+     },
+     {"programs.win7_x64 (nt64.exe)", "empty"}},
+    {"program over its slot",
+     [](auto& s) {
+       s.programs[13] = pack::ReleaseProgram{"cpxp.exe", std::vector<std::uint8_t>(524289)};
+     },
+     {"programs.copyfile_xp (cpxp.exe): 524289 bytes, more than the 524288-byte program slot"}},
+    {"boot-time release without programs",
+     [](auto& s) { s.optionDigits[27 - 2] = '0'; },
+     {"windows_flash is off",
+      "missing: xp_x86, 2003_x86, 2003_x64, 2008_x86, 2008_x64, "
+      "win7_x86, win7_x64, copyfile_win7, copyfile_2k3, copyfile_2k8, "
+      "copyfile_xp"}},
+    {"boot-time release without two programs",
+     [](auto& s) {
+       s.optionDigits[27 - 2] = '0';
+       for (int n : {1, 3, 7, 8, 9, 10, 11, 12, 14})  // slots 2, 5 and 6 are never read
+         s.programs[std::size_t(n - 1)] = pack::ReleaseProgram{"p.exe", {'M', 'Z'}};
+     },
+     {"missing: 2003_x64, copyfile_2k8"}},
 };
 
 TEST(Validate, RefusesWhatTheAreasCannotHoldNamingFieldAndLimit) {

@@ -43,7 +43,8 @@ TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
   set(19, '2');
   set(25, '4');
   set(26, '5');
-  set(3, '9');  // positions that are not read
+  set(27, '3');  // flashed from Windows: the images are stored as given
+  set(3, '9');   // positions that are not read
   set(29, '7');
   release.images.push_back(
       Image(525312, "K5FW0200", "E0200",
@@ -78,7 +79,7 @@ TEST(PackageConfig, ReadsBackEveryFieldTheReleaseMakerWrote) {
   EXPECT_TRUE(c.bFOld);              // 24
   EXPECT_TRUE(c.bSilentMessages);    // 25 holds "4"
   EXPECT_EQ(c.iCloseMsgSeconds, 5);  // 26
-  EXPECT_FALSE(c.bWindowsFlash);     // 27
+  EXPECT_TRUE(c.bWindowsFlash);      // 27 holds "3"
   EXPECT_EQ(c.payload, block + package::kPayloadOffset);
 
   EXPECT_EQ(package::WindowTitle(block), "Halbrook K5 Updater");
