@@ -3,8 +3,15 @@
 #include <algorithm>
 #include <string_view>
 
+#include <cstdio>
+
+#include "app/message_boxes.h"
 #include "framework/conversions.h"
+#include "framework/fixed_text.h"
 #include "os/os.h"
+#include "package/boot_files.h"
+#include "package/program_slots.h"
+#include "platform/osinfo.h"
 
 namespace app {
 namespace {
@@ -69,6 +76,59 @@ int RegisterBootExecute(const std::string& flasherBase, const std::string& image
                                                 std::uint32_t(data.size()));
   sys.RegCloseKey(key);
   return error == std::int32_t(os::kERROR_SUCCESS) ? kHandOffDone : kHandOffBootExecFailed;
+}
+
+int BootHandOff(std::uint32_t versionCode, bool wow64, const std::uint8_t* packageArea,
+                const std::string& flasherName, const TFlasherSettings& settings,
+                const std::string& imageName) {
+  const std::string base = FlasherBaseName(flasherName);
+  const std::string directory = os::Current().GetSystemDirectoryA();
+  const package::ProgramSlot slot =
+      package::ReadProgramSlot(packageArea, package::FlasherSlot(versionCode, wow64));
+  if (directory.empty() || slot.size == 0) return kHandOffFlasherFailed;
+  std::vector<std::uint8_t> flasher(slot.bytes, slot.bytes + slot.size);
+  PatchFlasherSettings(flasher, settings);
+  if (!package::WriteFlasherFile(directory + "\\" + base + ".exe", flasher))
+    return kHandOffFlasherFailed;
+  return RegisterBootExecute(base, imageName);
+}
+
+int RunBootHandOff(const THandOffRequest& r) {
+  platform::OSInfo osInfo;
+  if (!package::WriteImageFile()) {
+    ShowMessage(r.owner, TMessageKind::kError, kImageWriteFailed, r.bSilent);
+    return 0;
+  }
+  if (r.rebind) r.rebind();
+  TFlasherSettings settings;
+  settings.bootcode = r.config.Bootcode;
+  settings.preformatBefore = r.config.bPreformatBefore;
+  settings.preformatAfter = r.config.Preformat;
+  settings.transportKind = r.device.GetTransportKind();
+  settings.reboot = r.config.ReBoot;
+  settings.target = r.target;
+  settings.targetExt = r.targetExt;
+  settings.model = discovery::FieldText(r.drive.model);
+  settings.firmware = discovery::FieldText(r.drive.firmware);
+  settings.serial = discovery::FieldText(r.drive.serial);
+  const std::uint32_t versionCode = osInfo.GetOSVersionCode();
+  const bool wow64 = osInfo.IsWow64();
+  const int result =
+      BootHandOff(versionCode, wow64, r.packageArea, "NtKavlo.exe", settings, "FW.bin");
+  if (result >= 2) {
+    char text[96];
+    std::snprintf(text, sizeof text, kUpdateWriteFailed, unsigned(result));
+    ShowMessage(r.owner, TMessageKind::kError, text, r.bSilent);
+    return result;
+  }
+  if (wow64) {
+    const int copySlot = package::CopyProgramSlot(versionCode, wow64);
+    package::StartCopyProgram(package::ReadProgramSlot(r.packageArea, copySlot).Bytes());
+  }
+  platform::EnableShutdownPrivilege();
+  ShowMessage(r.owner, TMessageKind::kNotice, kHandOffWarning, r.bSilent);
+  PromptRestartAfterHandOff(r.owner);
+  return result;
 }
 
 }  // namespace app

@@ -4,9 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "discovery/dev_info.h"
+#include "framework/forms.h"
+#include "package/package_config.h"
+#include "transport/ata_device.h"
 
 namespace app {
 
@@ -48,5 +54,45 @@ std::vector<std::uint8_t> BootExecuteData(const std::string& flasherBase,
 // when the key cannot be opened or the value not set (nothing would run at the next boot, so
 // neither counts as done).
 int RegisterBootExecute(const std::string& flasherBase, const std::string& imageName);
+
+// Writes the flasher chosen for this Windows, patched with `settings`, as the system
+// directory's "<base>.exe", then registers it with `imageName` to run at the next boot.
+// kHandOffDone, kHandOffFlasherFailed (also when the package holds no program in that slot:
+// an empty flasher would be registered and the restart would update nothing), or
+// kHandOffBootExecFailed.
+int BootHandOff(std::uint32_t versionCode, bool wow64, const std::uint8_t* packageArea,
+                const std::string& flasherName, const TFlasherSettings& settings,
+                const std::string& imageName);
+
+// What the update procedure hands over when the package flashes at boot time.
+struct THandOffRequest {
+  fw::TForm& owner;  // of the message boxes
+  transport::TAtaDevice& device;
+  const discovery::DevInfo& drive;
+  const package::PackageConfig& config;
+  const std::uint8_t* packageArea;
+  // Binds the device object to the drive again as the drive was found (the drive list's
+  // binding), so that the flasher is told the transport that reaches the drive now.
+  std::function<void()> rebind;
+  std::string target;     // the target-revision label, trimmed
+  std::string targetExt;  // the extended-revision label, trimmed
+  bool bSilent = false;
+};
+
+inline constexpr const char* kImageWriteFailed = "Fail to write FW files into system !\n";
+inline constexpr const char* kUpdateWriteFailed =
+    "[0x%X] Fail to write UPDATE files into system !\n";
+inline constexpr const char* kHandOffWarning =
+    "WARNING: THIS PROCESS WILL UPDATE THE FIRMWARE ON YOUR SSD.THERE IS A RISK DURING FIRMWARE "
+    "UPDATE PROCESS.YOUR SSD MAY NOT FUNCTION PROPERLY IF THE FIRMWARE PROCESS IS INTERRUPTED FOR "
+    "ANY REASON.AS WE PROVIDES NO WARRANTY FOR THE DATA ON YOUR DRIVE, IT IS STRONGLY RECOMMENDED "
+    "THAT YOU SHOULD BACKUP ALL IMPORTANT FILES IN ADVANCE.";
+
+// The update procedure's side of the hand-off, with the image already loaded and deciphered:
+// "FW.bin", the re-bind, the flasher and its boot-execute entry, the copy program on 64-bit
+// Windows, the shutdown privilege, the warning and the restart question. Answers the result
+// (0 when "FW.bin" could not be written). The caller then enables the drive list and the
+// Update button again and ends the application, leaving the exit code as it was.
+int RunBootHandOff(const THandOffRequest& request);
 
 }  // namespace app

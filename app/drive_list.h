@@ -59,6 +59,9 @@ class TDriveList {
   // "<exe without its extension>.INI" beside the executable; a failure to write is ignored.
   void SaveVersionIni(const std::string& current, const std::string& target);
 
+  // Binds the device object to `drive` as the scan found it (CSMI, NVMe behind Intel RST, the
+  // inbox NVMe driver, or the ATA probe with the "/T:" path); the hand-off binds again with it.
+  void BindDevice(const discovery::DevInfo& drive);
   // The text of each drive item, as the list and the start-up error text show it.
   static std::string ItemText(const discovery::DevInfo& drive);
 
@@ -86,7 +89,6 @@ class TDriveList {
  private:
   void ShowUpdateLine(bool updaterMode);
   void UpdaterModeLayout();
-  void BindDevice(const discovery::DevInfo& drive);
   void ShowEligible(const discovery::DevInfo& drive);
   void ShowIneligible(const discovery::DevInfo& drive);
   const discovery::DevInfo* SelectedDrive() const;

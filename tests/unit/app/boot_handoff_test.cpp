@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/message_boxes.h"
+#include "devices/dev_mgr.h"
 #include "os/os.h"
+#include "package/fw_image.h"
 #include "sim/sim_pc.h"
+#include "tests/support/release.h"
 
 namespace {
 
@@ -105,6 +110,85 @@ TEST_F(BootExecute, AKeyThatDoesNotOpenOrTakeTheValueIsAFailure) {
   EXPECT_EQ(Str(pc.system.registry.GetValue(app::kSessionManagerKey, "BootExecute")->data),
             std::string("old entry\0\0", 11));
   EXPECT_EQ(pc.system.OpenRegistryKeys(), 0u);
+}
+
+// The whole hand-off on 64-bit Windows 10: the image, the patched flasher of slot 10, the
+// boot-execute entry, the copy program of slot 13 started hidden, and the restart question.
+class HandOff : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os::Install(&pc);
+    pc.system.registry.AddKey(app::kSessionManagerKey);
+    pack::Release release = testing_support::BootTimeRelease(1000);
+    release.programs[9]->bytes = Text("MZ PROTOCOL=.. SN1=....................");
+    testing_support::Load(testing_support::Pack(release));
+    if (emptyFlasher)  // the size string of slot 10 says 0, as in the unfilled template
+      std::memcpy(
+          package::PackageArea() + package::ProgramSizeOffset(10) + std::strlen("WIN7_X64_SIZE="),
+          "0000000000", 10);
+    package::ParseLeadingOptions(package::PackageArea(), config);
+    package::ParseTrailingOptions(package::PackageArea(), config);
+    package::LoadFwImage(package::FwBuffer(buffer.data(), package::kImageBufferSize),
+                         package::PackageArea(), config, 0, context);
+    std::memcpy(drive.serial, "SER123", 6);
+  }
+  void TearDown() override { os::Install(nullptr); }
+  int Run(bool silent) {
+    fw::TForm owner("TfrmTravok", "Travok");
+    transport::TAtaDevice device({});
+    app::THandOffRequest request{owner,
+                                 device,
+                                 drive,
+                                 config,
+                                 package::PackageArea(),
+                                 [&] { device.SetTransportKind(16); },
+                                 "K5FW0200",
+                                 "K5FW0200",
+                                 silent};
+    return app::RunBootHandOff(request);
+  }
+  bool emptyFlasher = false;
+  sim::SimPc pc;
+  package::PackageConfig config;
+  Bytes buffer = Bytes(package::kImageBufferSize);
+  package::AesContext context;
+  discovery::DevInfo drive{};
+};
+
+TEST_F(HandOff, LeavesTheImageTheFlasherAndTheEntryAndAsksForTheRestart) {
+  pc.ScriptAnswer(os::kIDYES);
+  EXPECT_EQ(Run(true), app::kHandOffDone);
+  const Bytes* image = pc.files.Contents("C:\\Windows\\SysWOW64\\FW.bin");
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(*image, Bytes(buffer.begin(), buffer.begin() + 1024));  // gBinSize, deciphered
+  const Bytes* flasher = pc.files.Contents("C:\\Windows\\SysWOW64\\NtKavlo.exe");
+  ASSERT_NE(flasher, nullptr);
+  EXPECT_EQ(Str(*flasher), "MZ PROTOCOL=16 SN1=SER123..............");
+  EXPECT_NE(pc.system.registry.GetValue(app::kSessionManagerKey, "BootExecute"), nullptr);
+  ASSERT_EQ(pc.processes.ShellStarts().size(), 1u);
+  EXPECT_EQ(pc.processes.ShellStarts()[0].parameters, "/c C:\\Windows\\SysWOW64\\CopyFile.exe");
+  EXPECT_EQ(pc.processes.ShellStarts()[0].showCmd, os::kSW_HIDE);
+  ASSERT_EQ(pc.MessageBoxes().size(), 1u);  // silent: only the question
+  EXPECT_EQ(pc.MessageBoxes()[0].text, app::kHandOffRestartQuestion);
+  EXPECT_EQ(pc.system.Restarts().size(), 1u);
+}
+
+TEST_F(HandOff, FailuresLeaveNothingRegistered) {
+  pc.files.DenyWrites("C:\\Windows\\SysWOW64\\FW.bin");
+  EXPECT_EQ(Run(false), 0);
+  ASSERT_EQ(pc.MessageBoxes().size(), 1u);
+  EXPECT_EQ(pc.MessageBoxes()[0].text, app::kImageWriteFailed);
+  EXPECT_FALSE(pc.files.Exists("C:\\Windows\\SysWOW64\\NtKavlo.exe"));
+
+  pc.Reset();
+  emptyFlasher = true;  // the package holds no flasher for this Windows
+  SetUp();
+  EXPECT_EQ(Run(true), app::kHandOffFlasherFailed);
+  EXPECT_TRUE(pc.files.Exists("C:\\Windows\\SysWOW64\\FW.bin"));
+  EXPECT_FALSE(pc.files.Exists("C:\\Windows\\SysWOW64\\NtKavlo.exe"));
+  EXPECT_EQ(pc.system.registry.GetValue(app::kSessionManagerKey, "BootExecute"), nullptr);
+  EXPECT_TRUE(pc.MessageBoxes().empty());
+  EXPECT_TRUE(pc.system.Restarts().empty());
 }
 
 }  // namespace
