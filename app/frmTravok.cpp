@@ -1,8 +1,9 @@
 #include "app/frmTravok.h"
 
+#include <new>
 #include <vector>
 
-#include "app/texts.h"
+#include "discovery/drive_scan.h"
 #include "framework/application.h"
 #include "framework/params.h"
 #include "framework/version_info.h"
@@ -16,10 +17,12 @@ bool bSilent = false;
 TTravokMain::TTravokMain() : fw::TForm("TfrmTravok", "") {
   Timer1.SetInterval(2500);
   Timer2.SetInterval(100);
+  tmrAutoFlash.SetInterval(2000);
   StartUp();
 }
 
 TTravokMain::~TTravokMain() {
+  FormDestroy();
   if (m_hInstanceMutex) os::Current().CloseHandle(m_hInstanceMutex);
 }
 
@@ -59,9 +62,127 @@ void TTravokMain::StartUp() {
     return;
   }
 
-  // The drive scan and the update follow here as they are built; until then the run ends
-  // having updated nothing.
-  EndStartUp(iErrorLevel, false);
+  // 5. and 6. The device object over a fresh disk table, and the administrator rights.
+  if (!CreateDeviceObject()) {
+    ShowStartUpError(kDeviceInitFailed);
+    EndStartUp(1, false);
+    return;
+  }
+  if (!HasAdministratorRights()) {
+    ShowStartUpError(kAccessDenied);
+    EndStartUp(1, false);
+    return;
+  }
+
+  // 7. and 8. The scan; no drive ends the run without a word.
+  discovery::gCount = ScanDrives();
+  if (discovery::gCount == -1) {
+    EndStartUp(3, false);
+    return;
+  }
+  if (discovery::gCount < 1) {
+    EndStartUp(PackageConfig.bUpdaterMode ? 3 : 2, false);
+    return;
+  }
+
+  // 9. and 10. The list and its selection; a "/VER" run has written its file by now.
+  RefreshComboBox();
+  cboDrivesChange();
+  if (m_CommandLine.bVersionOnly) {
+    EndStartUp(0, true);
+    return;
+  }
+
+  // 11. to 13. The verdicts, the warnings, then the update itself or the automatic run.
+  if (EligibleDrives() == 0) {
+    EndWithoutEligibleDrive();
+    return;
+  }
+  if (!ConfirmUpdate()) {
+    EndStartUp(11, false);
+    return;
+  }
+  RemoveCloseFromSystemMenu();
+  StartSilentRun();
+}
+
+// Silent mode updates at once; with the window shown, the user clicks Update.
+void TTravokMain::StartSilentRun() {
+  if (!bSilent && !PackageConfig.bSilentMessages) return;
+  fw::Application->ShowMainForm = false;
+  if (PackageConfig.bAutoMode && !PackageConfig.bUpdaterMode) {
+    iAutoUpdated = iAutoPassed = iAutoFailed = 0;
+    tmrAutoFlash.SetEnabled(true);
+    m_DriveList.cmdUpdate.Enabled = false;
+    return;
+  }
+  cmdUpdateClick();
+  EndStartUp(iErrorLevel, true);
+}
+
+// Until the update procedure is built, an update ends the run having updated nothing: the
+// exit code stays 11.
+void TTravokMain::cmdUpdateClick() {
+  fw::Application->Terminate();
+}
+
+void TTravokMain::FormActivate() {
+  if (!PackageConfig.bAutoMode || PackageConfig.bUpdaterMode) return;
+  tmrAutoFlash.SetEnabled(true);
+  m_DriveList.cmdUpdate.Enabled = false;
+}
+
+void TTravokMain::FormDestroy() {
+  try {
+    m_AtaDevice.reset();
+  } catch (...) {
+  }
+  try {
+    if (Handle()) os::Current().AnimateWindow(Handle(), 120, os::kAW_HIDE | os::kAW_CENTER);
+  } catch (...) {
+  }
+}
+
+bool TTravokMain::CreateDeviceObject() {
+  m_AtaDevice.reset();
+  if (!m_DevMgr) m_DevMgr = std::make_unique<devices::TDevMgr>();
+  m_AtaDevice.reset(new (std::nothrow) transport::TAtaDevice(m_DevMgr->BuildDiskTable()));
+  if (!m_AtaDevice) return false;
+  m_AtaDevice->SetVisualStyle(PackageConfig.iVisualStyle);
+  return true;
+}
+
+// Access denied left by the device object's own start counts as missing rights whatever the
+// token says.
+bool TTravokMain::HasAdministratorRights() {
+  if (m_AtaDevice->LastOsError() == os::kERROR_ACCESS_DENIED) return false;
+  platform::OSInfo& osInfo = m_AtaDevice->OsInfo();
+  return !osInfo.bIsNT || osInfo.IsUserAdmin();
+}
+
+// The ATA/NVMe pass first when nothing names the drive; the CSMI controllers when it finds
+// none. A named target goes straight to the pass of the scan kind the command line set.
+std::int32_t TTravokMain::ScanDrives() {
+  discovery::TScanContext scan{.device = *m_AtaDevice,
+                               .devMgr = *m_DevMgr,
+                               .devInfo = m_DevInfo,
+                               .currentIdentity = CurrentIdentity,
+                               .csmiTarget = CsmiTarget,
+                               .bUpdaterMode = PackageConfig.bUpdaterMode,
+                               .sTargetPath = m_CommandLine.sTargetPath,
+                               .slotBoxes = {cboFwSlot, cboCommitAction}};
+  if (discovery::gScanType != 0 || !m_CommandLine.sTargetPath.empty())
+    return discovery::ScanSSDDrive(scan, discovery::gScanType);
+  const std::int32_t found = discovery::ScanSSDDrive(scan, 0);
+  if (found != 0) return found;
+  discovery::gScanType = 1;
+  return discovery::ScanSSDDrive(scan, 1);
+}
+
+void TTravokMain::ShowStartUpError(const LanguageText& text) {
+  if (!ShowsStartUpMessages()) return;
+  const int language = PackageConfig.iLanguage;
+  MessageBox(Text(text, language), Text(kErrorCaption, language), os::kMB_OK | os::kMB_ICONERROR);
 }
 
 void TTravokMain::ReadPackageOptions() {
@@ -160,6 +281,7 @@ std::intptr_t TTravokMain::WndProc(os::Hwnd hwnd, std::uint32_t msg, std::uintpt
                  os::kMB_TOPMOST | os::kMB_ICONINFORMATION);
     return os::kBROADCAST_QUERY_DENY;
   }
+  if (msg == os::kWM_ACTIVATE && (wParam & 0xFFFF) != os::kWA_INACTIVE) FormActivate();
   return fw::TForm::WndProc(hwnd, msg, wParam, lParam);
 }
 

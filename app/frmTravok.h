@@ -8,6 +8,8 @@
 
 #include "app/command_line.h"
 #include "app/drive_list.h"
+#include "app/texts.h"
+#include "devices/dev_mgr.h"
 #include "discovery/dev_info.h"
 #include "discovery/scan_selection.h"
 #include "framework/forms.h"
@@ -36,6 +38,9 @@ class TTravokMain : public fw::TForm {
   const CommandLine& Arguments() const { return m_CommandLine; }
 
   const TDriveList& DriveList() const { return m_DriveList; }
+  // What the last scan found; null before the device object is built.
+  const transport::TAtaDevice* AtaDevice() const { return m_AtaDevice.get(); }
+  const discovery::TDevInfoTable& DevInfo() const { return m_DevInfo; }
 
   // The file version of the executable's version resource, "a.b.c.d"; empty when unreadable.
   static std::string FileVersionText();
@@ -44,10 +49,20 @@ class TTravokMain : public fw::TForm {
   void RefreshComboBox() { m_DriveList.RefreshComboBox(); }
   void cboDrivesChange() { m_DriveList.cboDrivesChange(); }
   void FormShow() { m_DriveList.FormShow(); }
+  // With the automatic run armed, the window's activation starts it; otherwise nothing.
+  void FormActivate();
+  // Drops the device object and hides the window, each whatever the other does.
+  void FormDestroy();
+  // The Update button: updates the selected drive.
+  void cmdUpdateClick();
+
+  bool AutoFlashArmed() const { return tmrAutoFlash.Enabled(); }
 
   fw::TLabel Label1, lblMsg;
   fw::TButton cmdClose;
-  fw::TTimer Timer1, Timer2, tmrCloseMsg;
+  fw::TTimer Timer1, Timer2, tmrCloseMsg, tmrAutoFlash;
+  // The NVMe firmware slots and commit actions the slot readers list for the scanned drive.
+  fw::TComboBox cboFwSlot, cboCommitAction;
 
  protected:
   std::intptr_t WndProc(os::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
@@ -62,6 +77,17 @@ class TTravokMain : public fw::TForm {
   bool AnotherInstanceRuns();
   void BringOtherInstanceToFront();
   bool PackageHoldsFirmware() const;
+  bool CreateDeviceObject();
+  bool HasAdministratorRights();
+  std::int32_t ScanDrives();
+  void ShowStartUpError(const LanguageText& text);
+  int EligibleDrives() const;
+  void EndWithoutEligibleDrive();
+  void MarkNoTargetDevice();
+  bool ConfirmUpdate();
+  std::string NoticeMessage() const;
+  void RemoveCloseFromSystemMenu();
+  void StartSilentRun();
   void EndStartUp(std::int32_t exitCode, bool stopUpdate);
   bool ShowsStartUpMessages() const { return !bSilent || PackageConfig.bSilentMessages; }
 
@@ -73,9 +99,16 @@ class TTravokMain : public fw::TForm {
   bool m_bUpdateInProgress = false;
   os::Handle m_hInstanceMutex = 0;
   std::int32_t iUpdateState = 0;
+  // The automatic run over every listed drive: set while another drive follows, and what the
+  // run has done so far.
+  bool bNext = false;
+  std::int32_t iAutoUpdated = 0, iAutoPassed = 0, iAutoFailed = 0;
   // What the scan fills and the update works through; the device object is built by the
   // start-up and replaced after every download.
   discovery::TDevInfoTable m_DevInfo{};
+  discovery::TCurrentIdentity CurrentIdentity{};
+  // Built with the device object; it outlives it, since the scan asks both.
+  std::unique_ptr<devices::TDevMgr> m_DevMgr;
   std::unique_ptr<transport::TAtaDevice> m_AtaDevice;
   // Last: it keeps references to the members above.
   TDriveList m_DriveList{{PackageConfig, m_CommandLine, m_DevInfo, discovery::gCount, m_AtaDevice,

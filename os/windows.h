@@ -41,6 +41,7 @@ class Windows {
   virtual bool IsIconic(Hwnd hwnd) = 0;
   virtual bool BringWindowToTop(Hwnd hwnd) = 0;
   virtual bool SetForegroundWindow(Hwnd hwnd) = 0;
+  virtual bool AnimateWindow(Hwnd hwnd, std::uint32_t time, std::uint32_t flags) = 0;
   virtual Hwnd FindWindowA(const std::string& className, const std::string& windowName) = 0;
   virtual Hmenu GetSystemMenu(Hwnd hwnd, bool revert) = 0;
   virtual int EnableMenuItem(Hmenu menu, std::uint32_t idEnableItem, std::uint32_t enable) = 0;

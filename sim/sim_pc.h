@@ -155,6 +155,9 @@ class SimPc : public os::Os {
   bool IsIconic(os::Hwnd hwnd) override { return desktop.IsIconic(hwnd); }
   bool BringWindowToTop(os::Hwnd hwnd) override { return desktop.BringWindowToTop(hwnd); }
   bool SetForegroundWindow(os::Hwnd hwnd) override { return desktop.SetForegroundWindow(hwnd); }
+  bool AnimateWindow(os::Hwnd hwnd, std::uint32_t time, std::uint32_t flags) override {
+    return desktop.AnimateWindow(hwnd, time, flags);
+  }
   os::Hwnd FindWindowA(const std::string& className, const std::string& windowName) override {
     return desktop.FindWindowA(className, windowName);
   }

@@ -53,6 +53,7 @@ class WindowsSeam final : public os::Os {
   bool IsIconic(os::Hwnd hwnd) override;
   bool BringWindowToTop(os::Hwnd hwnd) override;
   bool SetForegroundWindow(os::Hwnd hwnd) override;
+  bool AnimateWindow(os::Hwnd hwnd, std::uint32_t time, std::uint32_t flags) override;
   os::Hwnd FindWindowA(const std::string& className, const std::string& windowName) override;
   os::Hmenu GetSystemMenu(os::Hwnd hwnd, bool revert) override;
   int EnableMenuItem(os::Hmenu menu, std::uint32_t id, std::uint32_t enable) override;

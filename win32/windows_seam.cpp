@@ -107,6 +107,10 @@ bool WindowsSeam::SetForegroundWindow(os::Hwnd hwnd) {
   return ::SetForegroundWindow(H(hwnd));
 }
 
+bool WindowsSeam::AnimateWindow(os::Hwnd hwnd, std::uint32_t time, std::uint32_t flags) {
+  return ::AnimateWindow(H(hwnd), time, flags);
+}
+
 os::Hwnd WindowsSeam::FindWindowA(const std::string& className, const std::string& windowName) {
   return W(::FindWindowA(className.c_str(), windowName.c_str()));
 }

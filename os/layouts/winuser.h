@@ -8,6 +8,8 @@ namespace os {
 
 // Messages.
 inline constexpr std::uint32_t kWM_DESTROY = 0x0002;
+inline constexpr std::uint32_t kWM_ACTIVATE = 0x0006;
+inline constexpr std::uintptr_t kWA_INACTIVE = 0;
 inline constexpr std::uint32_t kWM_CLOSE = 0x0010;
 inline constexpr std::uint32_t kWM_QUIT = 0x0012;
 inline constexpr std::uint32_t kWM_TIMER = 0x0113;
@@ -25,6 +27,8 @@ inline constexpr std::uint32_t kMWMO_INPUTAVAILABLE = 0x0004;
 
 // Window styles and ShowWindow commands.
 inline constexpr int kGWL_STYLE = -16;
+inline constexpr std::uint32_t kAW_CENTER = 0x00000010;
+inline constexpr std::uint32_t kAW_HIDE = 0x00010000;
 inline constexpr std::uint32_t kWS_POPUP = 0x80000000;
 inline constexpr std::uint32_t kWS_CAPTION = 0x00C00000;
 inline constexpr std::uint32_t kWS_SYSMENU = 0x00080000;

@@ -110,6 +110,17 @@ bool SimDesktop::ShowWindow(os::Hwnd hwnd, int cmdShow) {
   return wasVisible;
 }
 
+// Windows refuses to hide a hidden window or to show a visible one.
+bool SimDesktop::AnimateWindow(os::Hwnd hwnd, std::uint32_t time, std::uint32_t flags) {
+  SimWindow* w = Find(hwnd);
+  if (!w) return false;
+  m_Kernel.Log("AnimateWindow " + w->className + " " + std::to_string(time) + " " + HexText(flags));
+  const bool hide = (flags & os::kAW_HIDE) != 0;
+  if (w->visible != hide) return false;
+  w->visible = !hide;
+  return true;
+}
+
 bool SimDesktop::IsWindowVisible(os::Hwnd hwnd) {
   SimWindow* w = Find(hwnd);
   return w && w->visible;
@@ -160,9 +171,11 @@ int SimDesktop::EnableMenuItem(os::Hmenu menu, std::uint32_t id, std::uint32_t e
   return wasGrayed ? int(os::kMF_GRAYED) : int(os::kMF_ENABLED);
 }
 
-bool SimDesktop::RemoveMenu(os::Hmenu menu, std::uint32_t, std::uint32_t) {
+bool SimDesktop::RemoveMenu(os::Hmenu menu, std::uint32_t position, std::uint32_t flags) {
   SimWindow* w = Find(menu & ~kMenuTag);
   if (!w) return false;
+  m_Kernel.Log("RemoveMenu " + w->className + " " + std::to_string(position) + " " +
+               HexText(flags));
   ++w->systemMenuRemovals;
   return true;
 }

@@ -68,6 +68,7 @@ class SimDesktop {
   std::int32_t GetWindowLongA(os::Hwnd hwnd, int index);
   std::int32_t SetWindowLongA(os::Hwnd hwnd, int index, std::int32_t value);
   bool ShowWindow(os::Hwnd hwnd, int cmdShow);
+  bool AnimateWindow(os::Hwnd hwnd, std::uint32_t time, std::uint32_t flags);
   bool IsWindowVisible(os::Hwnd hwnd);
   bool IsIconic(os::Hwnd hwnd);
   bool BringWindowToTop(os::Hwnd hwnd);

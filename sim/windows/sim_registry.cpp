@@ -106,13 +106,14 @@ std::int32_t SimSystem::RegOpenKeyExA(os::Hkey key, const std::string& subKey, s
   return std::int32_t(os::kERROR_SUCCESS);
 }
 
-std::int32_t SimSystem::RegCreateKeyExA(os::Hkey key, const std::string& subKey, std::uint32_t,
-                                        std::uint32_t samDesired, os::Hkey* result,
-                                        std::uint32_t* disposition) {
+std::int32_t SimSystem::RegCreateKeyExA(os::Hkey key, const std::string& subKey,
+                                        std::uint32_t options, std::uint32_t samDesired,
+                                        os::Hkey* result, std::uint32_t* disposition) {
   *result = 0;
   std::string path;
   if (const std::uint32_t error = KeyPath(key, subKey, &path)) return std::int32_t(error);
-  m_Kernel.Log("RegCreateKeyExA " + Quoted(path));
+  m_Kernel.Log("RegCreateKeyExA " + Quoted(path) + " options " + HexText(options) + " access " +
+               HexText(samDesired));
   const bool existed = registry.HasKey(path);
   // Only administrators may write under HKEY_LOCAL_MACHINE.
   if ((!existed && !administrator) || registry.Unopenable(path))

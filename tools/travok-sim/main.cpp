@@ -5,6 +5,7 @@
 //   travok-sim --machine pc.toml       on the machine a description file gives
 //   travok-sim --list-disks            the disks the enumeration finds on the machine
 //   travok-sim --identify              each drive's path and IDENTIFY identity, ATA or NVMe
+//   travok-sim --list-drives           the program's drive list with each drive's verdict
 //
 // A packed copy of travok-sim itself runs with the package it carries, as the product does.
 #include <CLI/CLI.hpp>
@@ -78,6 +79,30 @@ int ListDisks(sim::SimPc& pc) {
   return table.empty() ? 1 : 0;
 }
 
+// A version run of the program: it scans and fills its drive list as any run does, and stops
+// before it would update.
+int ListDrives(sim::SimPc& pc, const std::string& arguments) {
+  pc.commandLine =
+      "\"" + pc.moduleFileName + "\" " + (arguments.empty() ? "" : arguments + " ") + "/VER";
+  std::string list;
+  const int exitCode = sim::RunProgram(pc, [&](const app::TTravokMain& main) {
+    const app::TDriveList& drives = main.DriveList();
+    const auto& items = drives.cboDrives.Items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const auto& record = main.DevInfo()[std::size_t(drives.ItemMap()[i])];
+      list += std::string(int(i) == drives.cboDrives.ItemIndex ? "* " : "  ") + items[i] +
+              (record.bEligible ? "  eligible\n" : "  not eligible\n");
+    }
+    if (drives.cboDrives.ItemIndex >= 0)
+      list += "selected:  " + drives.lblOldFW.Caption + " -> " +
+              (drives.lblNewFW.Visible ? drives.lblNewFW.Caption : std::string("not allowed")) +
+              "\n";
+  });
+  std::printf("%s", list.empty() ? "no drive listed\n" : list.c_str());
+  std::printf("exit code: %d\n", exitCode);
+  return exitCode;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +111,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> answers;
   std::string machine;
   bool anotherInstance = false, journal = false, listDisks = false, identify = false;
+  bool listDrives = false;
   cli.add_option("--release", release, "a release executable made by travok-pack")
       ->check(CLI::ExistingFile);
   cli.add_option("--args", arguments, "the program's command line after its name");
@@ -96,6 +122,8 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingFile);
   cli.add_flag("--list-disks", listDisks, "list the disks the enumeration finds, and stop");
   cli.add_flag("--identify", identify, "show each drive's transport and identity, and stop");
+  cli.add_flag("--list-drives", listDrives,
+               "run a version run and list the program's drives with their verdicts, and stop");
   CLI11_PARSE(cli, argc, argv);
 
   try {
@@ -106,6 +134,7 @@ int main(int argc, char** argv) {
     else
       sim::LoadMachineFile(pc, machine);
     if (listDisks) return ListDisks(pc);
+    if (listDrives) return ListDrives(pc, arguments);
     if (identify) {
       std::printf("%s", travok_sim::IdentifyDrives(pc).c_str());
       return 0;
