@@ -168,13 +168,4 @@ TEST_F(StartUpWarnings, TheNoticeListsTwoOrThreeItemsAndSilentModeKeepsItUnshown
   }
 }
 
-TEST_F(StartUpWarnings, AutomaticModeInTheUpdaterRunsTheOneDriveAtOnce) {
-  Options o;
-  o.autoMode = true;
-  o.updater = true;
-  Run(o, "/T:" + transport_test::DiskId("K5"));
-  EXPECT_FALSE(autoArmed);
-  EXPECT_TRUE(stopUpdate);
-}
-
 }  // namespace
