@@ -57,6 +57,9 @@ class TTravokMain : public fw::TForm {
   void cmdUpdateClick();
 
   bool AutoFlashArmed() const { return tmrAutoFlash.Enabled(); }
+  // The texts the last start-up built for its error box and its notice, shown or not.
+  const std::string& NoTargetText() const { return m_sNoTargetText; }
+  std::string NoticeMessage() const;
 
   fw::TLabel Label1, lblMsg;
   fw::TButton cmdClose;
@@ -85,7 +88,6 @@ class TTravokMain : public fw::TForm {
   void EndWithoutEligibleDrive();
   void MarkNoTargetDevice();
   bool ConfirmUpdate();
-  std::string NoticeMessage() const;
   void RemoveCloseFromSystemMenu();
   void StartSilentRun();
   void EndStartUp(std::int32_t exitCode, bool stopUpdate);
@@ -102,6 +104,7 @@ class TTravokMain : public fw::TForm {
   // The automatic run over every listed drive: set while another drive follows, and what the
   // run has done so far.
   bool bNext = false;
+  std::string m_sNoTargetText;
   std::int32_t iAutoUpdated = 0, iAutoPassed = 0, iAutoFailed = 0;
   // What the scan fills and the update works through; the device object is built by the
   // start-up and replaced after every download.

@@ -34,7 +34,8 @@ int TTravokMain::EligibleDrives() const {
 
 void TTravokMain::EndWithoutEligibleDrive() {
   const bool chinese = PackageConfig.iLanguage == 1;
-  std::string text = Text(kNoMatchedDrives, PackageConfig.iLanguage);
+  std::string& text = m_sNoTargetText;
+  text = Text(kNoMatchedDrives, PackageConfig.iLanguage);
   if (chinese || !PackageConfig.bHiddenDrives)
     text += kDetectedDrives + m_DriveList.DetectedDrives();
   if (PackageConfig.iVisualStyle == 20) MarkNoTargetDevice();

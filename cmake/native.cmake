@@ -98,6 +98,7 @@ add_executable(travok_tests
   tests/unit/worker/kavlo_thread_test.cpp
   tests/scenario/startup_test.cpp
   tests/scenario/startup_scan_test.cpp
+  tests/scenario/startup_warnings_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim travok_packer OpenSSL::Crypto GTest::gtest_main)
 target_compile_definitions(travok_tests PRIVATE TRAVOK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
