@@ -79,7 +79,7 @@ void TDriveList::cboDrivesChange() {
   // Without a drive or a device object the selection ends here, leaving the labels as they were.
   if (!drive || !m_Context.ataDevice) return;
   try {
-    BindDevice(*drive);
+    if (!discovery::FoundByRstePass(*drive)) BindDevice(*drive);
     m_sSelectedSerial = fw::FieldText(drive->serial);
     m_sSelectedInstanceId = fw::FieldText(drive->instanceId);
     if (drive->bEligible)

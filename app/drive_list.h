@@ -65,6 +65,8 @@ class TDriveList {
   // The text of each drive item, as the list and the start-up error text show it.
   static std::string ItemText(const discovery::DevInfo& drive);
 
+  // The drive of the selected item; null when the item has none.
+  const discovery::DevInfo* SelectedDrive() const;
   // What the last refresh and selection left for the update procedure.
   const std::vector<std::int32_t>& ItemMap() const { return m_ItemMap; }
   const std::string& DetectedDrives() const { return m_sDetectedDrives; }
@@ -91,7 +93,6 @@ class TDriveList {
   void UpdaterModeLayout();
   void ShowEligible(const discovery::DevInfo& drive);
   void ShowIneligible(const discovery::DevInfo& drive);
-  const discovery::DevInfo* SelectedDrive() const;
   int ListedDrives() const;
 
   TDriveListContext m_Context;

@@ -101,7 +101,7 @@ void ChkConstraint(std::span<discovery::DevInfo> drives, const std::uint8_t* blo
                    const package::PackageConfig& config) {
   for (discovery::DevInfo& drive : drives) {
     drive.bEligible = false;
-    if (!drive.bExisted) continue;
+    if (!drive.bExisted || discovery::FoundByRstePass(drive)) continue;
     const int group = AdmittingGroup(drive, block, config);
     if (group < 0) continue;
     drive.bEligible = true;

@@ -18,6 +18,10 @@ TTravokMain::TTravokMain() : fw::TForm("TfrmTravok", "") {
   Timer1.SetInterval(2500);
   Timer2.SetInterval(100);
   tmrAutoFlash.SetInterval(2000);
+  Timer1.OnTimer = [this] { Timer1Timer(); };
+  Timer2.OnTimer = [this] { Timer2Timer(); };
+  tmrAutoFlash.OnTimer = [this] { tmrAutoFlashTimer(); };
+  tmrCloseMsg.OnTimer = [this] { tmrCloseMsgTimer(); };
   StartUp();
 }
 
@@ -120,12 +124,6 @@ void TTravokMain::StartSilentRun() {
   EndStartUp(iErrorLevel, true);
 }
 
-// Until the update procedure is built, an update ends the run having updated nothing: the
-// exit code stays 11.
-void TTravokMain::cmdUpdateClick() {
-  fw::Application->Terminate();
-}
-
 void TTravokMain::FormActivate() {
   if (!PackageConfig.bAutoMode || PackageConfig.bUpdaterMode) return;
   tmrAutoFlash.SetEnabled(true);
@@ -162,15 +160,19 @@ bool TTravokMain::HasAdministratorRights() {
 
 // The ATA/NVMe pass first when nothing names the drive; the CSMI controllers when it finds
 // none. A named target goes straight to the pass of the scan kind the command line set.
+discovery::TScanContext TTravokMain::ScanContext() {
+  return {.device = *m_AtaDevice,
+          .devMgr = *m_DevMgr,
+          .devInfo = m_DevInfo,
+          .currentIdentity = CurrentIdentity,
+          .csmiTarget = CsmiTarget,
+          .bUpdaterMode = PackageConfig.bUpdaterMode,
+          .sTargetPath = m_CommandLine.sTargetPath,
+          .slotBoxes = {cboFwSlot, cboCommitAction}};
+}
+
 std::int32_t TTravokMain::ScanDrives() {
-  discovery::TScanContext scan{.device = *m_AtaDevice,
-                               .devMgr = *m_DevMgr,
-                               .devInfo = m_DevInfo,
-                               .currentIdentity = CurrentIdentity,
-                               .csmiTarget = CsmiTarget,
-                               .bUpdaterMode = PackageConfig.bUpdaterMode,
-                               .sTargetPath = m_CommandLine.sTargetPath,
-                               .slotBoxes = {cboFwSlot, cboCommitAction}};
+  discovery::TScanContext scan = ScanContext();
   if (discovery::gScanType != 0 || !m_CommandLine.sTargetPath.empty())
     return discovery::ScanSSDDrive(scan, discovery::gScanType);
   const std::int32_t found = discovery::ScanSSDDrive(scan, 0);

@@ -5,17 +5,23 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/drive_list.h"
 #include "app/texts.h"
 #include "devices/dev_mgr.h"
 #include "discovery/dev_info.h"
+#include "discovery/drive_scan.h"
 #include "discovery/scan_selection.h"
 #include "framework/forms.h"
 #include "framework/timer.h"
+#include "package/aes_context.h"
 #include "package/package_config.h"
+#include "platform/hi_timer.h"
 #include "transport/ata_device.h"
+#include "worker/flash_launcher.h"
+#include "worker/kv_thread_parameter.h"
 
 namespace app {
 
@@ -53,10 +59,23 @@ class TTravokMain : public fw::TForm {
   void FormActivate();
   // Drops the device object and hides the window, each whatever the other does.
   void FormDestroy();
-  // The Update button: updates the selected drive.
+  // The Update button: updates the selected drive. The automatic run, the updater-mode start
+  // and the silent start-up call it too.
   void cmdUpdateClick();
+  // The status box over the drive list shows `text` alone; nothing in updater mode.
+  void ShowStatus(const std::string& text);
+
+  // The timers: the progress tick, the updater-mode start, the automatic run over every listed
+  // drive, and the auto-close of a message box by its caption.
+  void Timer2Timer();
+  void Timer1Timer();
+  void tmrAutoFlashTimer();
+  void tmrCloseMsgTimer();
 
   bool AutoFlashArmed() const { return tmrAutoFlash.Enabled(); }
+  std::int32_t FlashSlot() const { return iFlashSlot; }
+  std::int32_t UpdateState() const { return iUpdateState; }
+  const std::string& StatusText() const { return m_sStatusText; }
   // The texts the last start-up built for its error box and its notice, shown or not.
   const std::string& NoTargetText() const { return m_sNoTargetText; }
   std::string NoticeMessage() const;
@@ -66,6 +85,8 @@ class TTravokMain : public fw::TForm {
   fw::TTimer Timer1, Timer2, tmrCloseMsg, tmrAutoFlash;
   // The NVMe firmware slots and commit actions the slot readers list for the scanned drive.
   fw::TComboBox cboFwSlot, cboCommitAction;
+  // The status box that lies over the drive list while an update runs.
+  fw::TComboBox cbMsg;
 
  protected:
   std::intptr_t WndProc(os::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
@@ -86,12 +107,35 @@ class TTravokMain : public fw::TForm {
   void ShowStartUpError(const LanguageText& text);
   int EligibleDrives() const;
   void EndWithoutEligibleDrive();
-  void MarkNoTargetDevice();
   bool ConfirmUpdate();
   void RemoveCloseFromSystemMenu();
   void StartSilentRun();
   void EndStartUp(std::int32_t exitCode, bool stopUpdate);
   bool ShowsStartUpMessages() const { return !bSilent || PackageConfig.bSilentMessages; }
+  discovery::TScanContext ScanContext();
+
+  // The update procedure, section by section (update_procedure.cpp).
+  struct TUpdateRun;
+  void PrepareUpdate(TUpdateRun& run);
+  bool PreChecksStop(TUpdateRun& run);
+  bool IsFatalDrive(const discovery::DevInfo& drive);
+  bool PrepareImageStops(TUpdateRun& run);
+  void HandOffToBootFlasher(const TUpdateRun& run);
+  void DownloadFromWindows(TUpdateRun& run);
+  void StartProgress();
+  bool PreformatFails(TUpdateRun& run, const char* errorFormat);
+  worker::_KV_THREAD_PARAMETER DownloadRequest(const TUpdateRun& run);
+  void AdjustDownloadMode(const discovery::DevInfo& drive);
+  void WaitForDriveToReturn(TUpdateRun& run);
+  bool RescanForDrive(TUpdateRun& run);
+  void ReportDownloadFailure(TUpdateRun& run);
+  void FinishSuccessfulDownload(TUpdateRun& run);
+  void EndUpdate(const TUpdateRun& run);
+  void SkipIneligibleDrive();
+  void ManualFileFlash(const discovery::DevInfo& drive, bool bSmiUse16KB);
+  // Runs one worker operation with power events refused for its length.
+  std::int32_t RunWorker(const worker::_KV_THREAD_PARAMETER& request);
+  void Wait(std::uint32_t milliseconds);
 
   package::PackageConfig PackageConfig;
   CommandLine m_CommandLine;
@@ -101,6 +145,18 @@ class TTravokMain : public fw::TForm {
   bool m_bUpdateInProgress = false;
   os::Handle m_hInstanceMutex = 0;
   std::int32_t iUpdateState = 0;
+  // The update procedure's state: the NVMe slot it writes, the last download's result and
+  // detail, the progress tick's next interval and clock.
+  std::int32_t iFlashSlot = 0;
+  std::int32_t iFlashRet = 0, iFlashRetDetail = 0;
+  std::uint32_t iProgressInterval = 100;
+  platform::HiTimer m_ProgressClock;
+  // The caption of the box the auto-close timer closes; no start-up box arms it.
+  std::string sAutoCloseCaption;
+  std::string m_sStatusText;
+  worker::TFlashLauncher m_Launcher;
+  package::AesContext m_Aes;
+  std::vector<std::uint8_t> m_FwBuffer;
   // The automatic run over every listed drive: set while another drive follows, and what the
   // run has done so far.
   bool bNext = false;

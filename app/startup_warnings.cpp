@@ -2,6 +2,7 @@
 // update, and the system menu of a run that goes on.
 #include <string>
 
+#include "app/deployment_keys.h"
 #include "app/frmTravok.h"
 #include "app/texts.h"
 #include "framework/application.h"
@@ -10,16 +11,6 @@
 namespace app {
 
 namespace {
-
-// Deployment scripts of the style-20 packages look for these keys to tell "nothing to update
-// here" from a run that never happened.
-constexpr const char* kNoTargetDeviceKeys[] = {
-    "SOFTWARE\\WOW6432Node\\Halbrook\\",
-    "SOFTWARE\\WOW6432Node\\Halbrook\\Corvane\\",
-    "SOFTWARE\\WOW6432Node\\Halbrook\\Corvane\\NoTargetDevice\\",
-};
-constexpr std::uint32_t kNoTargetDeviceAccess =
-    os::kKEY_READ | os::kKEY_SET_VALUE | os::kKEY_CREATE_SUB_KEY;
 
 constexpr int kCloseMenuPosition = 5;  // the separator, then "Close"
 
@@ -42,17 +33,6 @@ void TTravokMain::EndWithoutEligibleDrive() {
   if (!bSilent && !PackageConfig.bUpdaterMode && !text.empty())
     MessageBox(text, "Error", os::kMB_TOPMOST | os::kMB_ICONERROR);
   EndStartUp(3, true);
-}
-
-// Each key is created and closed again; a key that will not open leaves the rest to try.
-void TTravokMain::MarkNoTargetDevice() {
-  auto& sys = os::Current();
-  for (const char* path : kNoTargetDeviceKeys) {
-    os::Hkey key = 0;
-    if (sys.RegCreateKeyExA(os::kHKEY_LOCAL_MACHINE, path, 0, kNoTargetDeviceAccess, &key,
-                            nullptr) == std::int32_t(os::kERROR_SUCCESS))
-      sys.RegCloseKey(key);
-  }
 }
 
 // False when the user declined the warning or the notice.

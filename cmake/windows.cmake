@@ -18,7 +18,7 @@ add_library(travok_win32 STATIC
   win32/win32_wmi.cpp
 )
 # SetupAPI and cfgmgr32 are looked up at run time, not linked; WMI is reached through COM.
-target_link_libraries(travok_win32 PUBLIC travok_core user32 shell32 version advapi32 ole32 oleaut32
+target_link_libraries(travok_win32 PUBLIC travok_core user32 shell32 comdlg32 version advapi32 ole32 oleaut32
                       wbemuuid uuid)
 
 add_executable(travok WIN32 win32/winmain.cpp ${CMAKE_BINARY_DIR}/travok.rc)

@@ -56,6 +56,13 @@ struct DevInfo {
 };
 static_assert(std::is_trivially_copyable_v<DevInfo>);
 
+// The RSTe pass lists the drives behind the Intel RSTe/VROC driver by their index in its own
+// list, which no other path of the program can address: such a drive is reported, never
+// updated, and never bound (its index would name another disk of the disk table).
+inline bool FoundByRstePass(const DevInfo& record) {
+  return record.bIsNvmeRSTeDriver && !record.bIsNvme;
+}
+
 // Fixed-size, embedded in the main form; a scan zeroes all of it before it fills it.
 using TDevInfoTable = std::array<DevInfo, kMaxDrives>;
 

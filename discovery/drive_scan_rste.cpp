@@ -44,6 +44,7 @@ void RecordDisk(TScanContext& c, TScanTable& table, const transport::RsteDisk& d
   r.Lun = 0;
   r.bExisted = true;
   r.order = std::int32_t(index);
+  r.bIsNvmeRSTeDriver = true;  // the mark of this pass: bIsNvme stays clear
   CopyIdentity(c.currentIdentity, r);
   table.Record();
 }

@@ -21,6 +21,14 @@ struct Msg {  // MSG, less the time and the cursor position
 // message here; what they do not handle goes to DefWindowProcA.
 using WindowProc = std::function<std::intptr_t(Hwnd, std::uint32_t, std::uintptr_t, std::intptr_t)>;
 
+// What the open-file dialog offers: the filter as "description|pattern" pairs, the extension
+// added to a name typed without one, and whether only an existing file may be chosen.
+struct OpenFileRequest {
+  std::string filter;
+  std::string defaultExtension;
+  bool fileMustExist = false;
+};
+
 class Windows {
  public:
   virtual ~Windows() = default;
@@ -50,6 +58,11 @@ class Windows {
                           std::uint32_t type) = 0;
 
   // The message queue of the calling thread, and timers.
+  // The state of a key right now: bit 15 is set while it is held down.
+  virtual std::int16_t GetAsyncKeyState(int virtualKey) = 0;
+  // The modal open-file dialog: true with the chosen file's path, false when cancelled.
+  virtual bool GetOpenFileNameA(Hwnd owner, const OpenFileRequest& request,
+                                std::string* fileName) = 0;
   virtual bool PeekMessageA(Msg* msg, std::uint32_t removeMsg) = 0;
   virtual int GetMessageA(Msg* msg) = 0;
   virtual bool TranslateMessage(const Msg& msg) = 0;

@@ -174,6 +174,13 @@ class SimPc : public os::Os {
                   std::uint32_t type) override {
     return desktop.MessageBoxA(owner, text, caption, type);
   }
+  std::int16_t GetAsyncKeyState(int virtualKey) override {
+    return desktop.GetAsyncKeyState(virtualKey);
+  }
+  bool GetOpenFileNameA(os::Hwnd, const os::OpenFileRequest& request,
+                        std::string* fileName) override {
+    return desktop.GetOpenFileNameA(request, fileName);
+  }
   bool PeekMessageA(os::Msg* msg, std::uint32_t removeMsg) override {
     return desktop.PeekMessageA(msg, removeMsg);
   }

@@ -1,6 +1,8 @@
 // The seam's constants against the Windows headers, in both pointer widths.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commdlg.h>
 
 #include <winsvc.h>
 
@@ -29,6 +31,10 @@ static_assert(os::kWAIT_TIMEOUT == WAIT_TIMEOUT);
 static_assert(os::kSTILL_ACTIVE == STILL_ACTIVE);
 static_assert(os::kWM_DESTROY == WM_DESTROY);
 static_assert(os::kWM_CLOSE == WM_CLOSE);
+static_assert(os::kVK_CONTROL == VK_CONTROL);
+static_assert(os::kVK_MENU == VK_MENU);
+static_assert(os::kVK_F7 == VK_F7);
+static_assert(os::kOFN_FILEMUSTEXIST == OFN_FILEMUSTEXIST);
 static_assert(os::kWM_ACTIVATE == WM_ACTIVATE);
 static_assert(os::kWA_INACTIVE == WA_INACTIVE);
 static_assert(os::kAW_CENTER == AW_CENTER);

@@ -10,6 +10,7 @@
 #include <windows.h>
 // shellapi.h needs windows.h before it.
 #include <shellapi.h>
+#include <commdlg.h>
 
 #include <mutex>
 #include <set>
@@ -60,6 +61,9 @@ class WindowsSeam final : public os::Os {
   bool RemoveMenu(os::Hmenu menu, std::uint32_t position, std::uint32_t flags) override;
   int MessageBoxA(os::Hwnd owner, const std::string& text, const std::string& caption,
                   std::uint32_t type) override;
+  std::int16_t GetAsyncKeyState(int virtualKey) override;
+  bool GetOpenFileNameA(os::Hwnd owner, const os::OpenFileRequest& request,
+                        std::string* fileName) override;
   bool PeekMessageA(os::Msg* msg, std::uint32_t removeMsg) override;
   int GetMessageA(os::Msg* msg) override;
   bool TranslateMessage(const os::Msg& msg) override;

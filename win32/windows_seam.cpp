@@ -112,7 +112,8 @@ bool WindowsSeam::AnimateWindow(os::Hwnd hwnd, std::uint32_t time, std::uint32_t
 }
 
 os::Hwnd WindowsSeam::FindWindowA(const std::string& className, const std::string& windowName) {
-  return W(::FindWindowA(className.c_str(), windowName.c_str()));
+  // No class name matches windows of every class.
+  return W(::FindWindowA(className.empty() ? nullptr : className.c_str(), windowName.c_str()));
 }
 
 os::Hmenu WindowsSeam::GetSystemMenu(os::Hwnd hwnd, bool revert) {
@@ -130,6 +131,31 @@ bool WindowsSeam::RemoveMenu(os::Hmenu menu, std::uint32_t position, std::uint32
 int WindowsSeam::MessageBoxA(os::Hwnd owner, const std::string& text, const std::string& caption,
                              std::uint32_t type) {
   return ::MessageBoxA(H(owner), text.c_str(), caption.c_str(), type);
+}
+
+std::int16_t WindowsSeam::GetAsyncKeyState(int virtualKey) {
+  return std::int16_t(::GetAsyncKeyState(virtualKey));
+}
+
+bool WindowsSeam::GetOpenFileNameA(os::Hwnd owner, const os::OpenFileRequest& request,
+                                   std::string* fileName) {
+  // The dialog takes its filter as NUL-separated pieces ending in two NULs.
+  std::string filter = request.filter;
+  for (char& c : filter)
+    if (c == '|') c = '\0';
+  filter.append(2, '\0');
+  char path[MAX_PATH] = {};
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = H(owner);
+  ofn.lpstrFilter = filter.c_str();
+  ofn.lpstrFile = path;
+  ofn.nMaxFile = sizeof path;
+  ofn.lpstrDefExt = request.defaultExtension.c_str();
+  ofn.Flags = OFN_HIDEREADONLY | (request.fileMustExist ? OFN_FILEMUSTEXIST : 0);
+  if (!::GetOpenFileNameA(&ofn)) return false;
+  *fileName = path;
+  return true;
 }
 
 bool WindowsSeam::PeekMessageA(os::Msg* msg, std::uint32_t removeMsg) {

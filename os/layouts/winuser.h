@@ -20,6 +20,12 @@ inline constexpr std::uint32_t kPM_REMOVE = 0x0001;
 inline constexpr std::uintptr_t kPBT_APMQUERYSUSPENDFAILED = 2;
 inline constexpr std::intptr_t kBROADCAST_QUERY_DENY = 0x424D5144;
 
+// Keys and the open-file dialog (commdlg.h).
+inline constexpr int kVK_CONTROL = 0x11;
+inline constexpr int kVK_MENU = 0x12;  // Alt
+inline constexpr int kVK_F7 = 0x76;
+inline constexpr std::uint32_t kOFN_FILEMUSTEXIST = 0x00001000;
+
 // Waits. QS_ALLINPUT as Windows XP to 7 define it: the Windows 8 headers add touch and pointer
 // input, which those systems refuse with ERROR_INVALID_PARAMETER.
 inline constexpr std::uint32_t kQS_ALLINPUT = 0x04FF;

@@ -149,7 +149,7 @@ bool SimDesktop::SetForegroundWindow(os::Hwnd hwnd) {
 os::Hwnd SimDesktop::FindWindowA(const std::string& className, const std::string& windowName) {
   m_Kernel.Log("FindWindowA " + Quoted(className) + " " + Quoted(windowName));
   for (const auto& [hwnd, w] : m_Windows)
-    if (fw::UpperCase(w.className) == fw::UpperCase(className) &&
+    if ((className.empty() || fw::UpperCase(w.className) == fw::UpperCase(className)) &&
         fw::UpperCase(w.text) == fw::UpperCase(windowName))
       return hwnd;
   m_Kernel.SetLastError(os::kERROR_FILE_NOT_FOUND);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +47,11 @@ class SimDesktop {
   os::Hwnd AddForeignWindow(const std::string& className, const std::string& title, bool iconic);
   // The answers the user gives to the next message boxes, in order.
   void ScriptAnswer(int button) { m_Answers.push_back(button); }
+  // Keys the user holds down, and the file the user picks in the next open-file dialog
+  // (nothing: the dialog is cancelled).
+  std::set<int> keysDown;
+  std::optional<std::string> openFileAnswer;
+  const std::vector<os::OpenFileRequest>& OpenFileDialogs() const { return m_OpenFileDialogs; }
 
   // What happened.
   const std::vector<MessageBoxRecord>& MessageBoxes() const { return m_MessageBoxes; }
@@ -80,6 +86,15 @@ class SimDesktop {
   int MessageBoxA(os::Hwnd owner, const std::string& text, const std::string& caption,
                   std::uint32_t type);
 
+  std::int16_t GetAsyncKeyState(int virtualKey) const {
+    return keysDown.count(virtualKey) ? std::int16_t(0x8000) : 0;
+  }
+  bool GetOpenFileNameA(const os::OpenFileRequest& request, std::string* fileName) {
+    m_OpenFileDialogs.push_back(request);
+    if (!openFileAnswer) return false;
+    *fileName = *openFileAnswer;
+    return true;
+  }
   bool PeekMessageA(os::Msg* msg, std::uint32_t removeMsg);
   int GetMessageA(os::Msg* msg);
   std::intptr_t DispatchMessageA(const os::Msg& msg);
@@ -115,6 +130,7 @@ class SimDesktop {
   std::map<std::pair<os::Hwnd, std::uintptr_t>, Timer> m_Timers;
   std::deque<int> m_Answers;
   std::vector<MessageBoxRecord> m_MessageBoxes;
+  std::vector<os::OpenFileRequest> m_OpenFileDialogs;
   bool m_Idled = false;
 };
 

@@ -371,7 +371,8 @@ model = "Travok NV5 2TB"
       EXPECT_EQ(Text(r.fwExt, 8), Text(r.firmware, 8));
       EXPECT_EQ(fw::Trim(Text(r.model)), k == 2 ? "Travok NV5 2TB" : "Travok NV3 1TB");
       EXPECT_EQ(Text(r.checkModel), Text(r.model));
-      EXPECT_FALSE(r.bIsNvme || r.bIsNvmeRSTeDriver) << "the RSTe pass sets no NVMe flag";
+      EXPECT_FALSE(r.bIsNvme) << "the RSTe pass sets no NVMe flag";
+      EXPECT_TRUE(FoundByRstePass(r));
     }
     EXPECT_EQ(Text(Rec(0).firmware, 8), "MFW00000");
   }
