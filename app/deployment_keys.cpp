@@ -16,8 +16,8 @@ constexpr std::uint32_t kKeyAccess = os::kKEY_READ | os::kKEY_SET_VALUE | os::kK
 template <class WithLeaf>
 void CreateKeys(const char* leaf, WithLeaf withLeaf) {
   auto& sys = os::Current();
-  for (const std::string& path : {std::string(kVendorKey), std::string(kProductKey),
-                                 std::string(kProductKey) + leaf}) {
+  for (const std::string& path :
+       {std::string(kVendorKey), std::string(kProductKey), std::string(kProductKey) + leaf}) {
     os::Hkey key = 0;
     if (sys.RegCreateKeyExA(os::kHKEY_LOCAL_MACHINE, path, 0, kKeyAccess, &key, nullptr) !=
         std::int32_t(os::kERROR_SUCCESS))

@@ -149,4 +149,8 @@ bool IsAlreadyLatest(const discovery::DevInfo& drive, const std::string& shownTa
   return (config.bNFlash && c == 0) || (!config.bFOld && c > 0);
 }
 
+bool NeedsRstDriverForNvme(const discovery::DevInfo& drive, std::uint32_t versionCode) {
+  return drive.bIsNvme && !drive.bIsNVMe_IrstDriver && versionCode <= 0x10000000;
+}
+
 }  // namespace app

@@ -75,7 +75,8 @@ class TTravokMain : public fw::TForm {
   bool AutoFlashArmed() const { return tmrAutoFlash.Enabled(); }
   std::int32_t FlashSlot() const { return iFlashSlot; }
   std::int32_t UpdateState() const { return iUpdateState; }
-  const std::string& StatusText() const { return m_sStatusText; }
+  // What the status box showed, in order; the last is what it shows now.
+  const std::vector<std::string>& StatusHistory() const { return m_StatusHistory; }
   // The texts the last start-up built for its error box and its notice, shown or not.
   const std::string& NoTargetText() const { return m_sNoTargetText; }
   std::string NoticeMessage() const;
@@ -153,7 +154,7 @@ class TTravokMain : public fw::TForm {
   platform::HiTimer m_ProgressClock;
   // The caption of the box the auto-close timer closes; no start-up box arms it.
   std::string sAutoCloseCaption;
-  std::string m_sStatusText;
+  std::vector<std::string> m_StatusHistory;
   worker::TFlashLauncher m_Launcher;
   package::AesContext m_Aes;
   std::vector<std::uint8_t> m_FwBuffer;

@@ -14,7 +14,7 @@ struct TProgressTick {
   double clockSeconds = 0;  // on the progress clock, restarted when the download started
   int position = 0;         // the bar, 0..100; advanced by the tick
   std::uint32_t iProgressInterval = 100;  // the next tick's interval; may grow
-  bool finished = false;  // the bar reached 100 in the last stage: the timer stops
+  bool finished = false;                  // the bar reached 100 in the last stage: the timer stops
 };
 
 // Advances `tick` by one step: the stage's cap and interval, then one percent.

@@ -100,9 +100,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
   if (file == os::kINVALID_HANDLE_VALUE) return {};
   std::vector<std::uint8_t> bytes(sys.GetFileSize(file, nullptr));
   std::uint32_t read = 0;
-  const bool whole = bytes.empty() ||
-                     (sys.ReadFile(file, bytes.data(), std::uint32_t(bytes.size()), &read) &&
-                      read == bytes.size());
+  const bool whole =
+      bytes.empty() || (sys.ReadFile(file, bytes.data(), std::uint32_t(bytes.size()), &read) &&
+                        read == bytes.size());
   sys.CloseHandle(file);
   return whole ? bytes : std::vector<std::uint8_t>{};
 }
@@ -115,7 +115,7 @@ void TTravokMain::ShowStatus(const std::string& text) {
   cbMsg.Enabled = false;
   cbMsg.Items = {text};
   cbMsg.ItemIndex = 0;
-  m_sStatusText = text;
+  m_StatusHistory.push_back(text);
 }
 
 void TTravokMain::Wait(std::uint32_t milliseconds) {
@@ -165,11 +165,11 @@ void TTravokMain::cmdUpdateClick() {
 void TTravokMain::PrepareUpdate(TUpdateRun& run) {
   run.versionCode = platform::GetOSVersionCode();
   package::AesGenerateTables(m_Aes);
-  run.itemText = m_DriveList.cboDrives.ItemIndex >= 0 &&
-                         std::size_t(m_DriveList.cboDrives.ItemIndex) <
-                             m_DriveList.cboDrives.Items.size()
-                     ? m_DriveList.cboDrives.Items[std::size_t(m_DriveList.cboDrives.ItemIndex)]
-                     : std::string();
+  run.itemText =
+      m_DriveList.cboDrives.ItemIndex >= 0 &&
+              std::size_t(m_DriveList.cboDrives.ItemIndex) < m_DriveList.cboDrives.Items.size()
+          ? m_DriveList.cboDrives.Items[std::size_t(m_DriveList.cboDrives.ItemIndex)]
+          : std::string();
   run.serial = m_DriveList.SelectedSerial();
   run.instanceId = m_DriveList.SelectedInstanceId();
   run.bSmiUse16KB = run.drive.m_NVMeFWUG == 4;
@@ -179,10 +179,9 @@ void TTravokMain::PrepareUpdate(TUpdateRun& run) {
 // True when the procedure goes straight to its end with run.result set.
 bool TTravokMain::PreChecksStop(TUpdateRun& run) {
   const discovery::DevInfo& drive = run.drive;
-  if (drive.bIsNvme && !drive.bIsNVMe_IrstDriver && run.versionCode <= 0x10000000) {
-    const std::string text =
-        Formatted("Intel iRST driver v14.8 and above is required for Windows7/8 (ERR:%Xh) ",
-                  run.versionCode);
+  if (NeedsRstDriverForNvme(drive, run.versionCode)) {
+    const std::string text = Formatted(
+        "Intel iRST driver v14.8 and above is required for Windows7/8 (ERR:%Xh) ", run.versionCode);
     ShowMessage(*this, TMessageKind::kError, text, bSilent);
     run.result = 7;
     return true;
@@ -319,10 +318,8 @@ void TTravokMain::DownloadFromWindows(TUpdateRun& run) {
   worker::_KV_THREAD_PARAMETER request = DownloadRequest(run);
   AdjustDownloadMode(run.drive);
   request.iFlashMode = PackageConfig.iFlashMode;
-  request.max_sector = os::Current().GetFileAttributesA(kFourBlockMarker) !=
-                               os::kINVALID_FILE_ATTRIBUTES
-                           ? 4
-                           : 1;
+  request.max_sector =
+      os::Current().GetFileAttributesA(kFourBlockMarker) != os::kINVALID_FILE_ATTRIBUTES ? 4 : 1;
   const std::int32_t result = RunWorker(request);
   if (result == 0) {
     run.downloaded = true;

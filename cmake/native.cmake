@@ -72,6 +72,8 @@ add_executable(travok_tests
   tests/unit/app/eligibility_test.cpp
   tests/unit/app/message_boxes_test.cpp
   tests/unit/app/boot_handoff_test.cpp
+  tests/unit/app/flash_slot_test.cpp
+  tests/unit/app/progress_tick_test.cpp
   tests/unit/discovery/dev_info_test.cpp
   tests/unit/devices/dev_mgr_test.cpp
   tests/unit/devices/device_node_test.cpp
@@ -99,6 +101,7 @@ add_executable(travok_tests
   tests/scenario/startup_test.cpp
   tests/scenario/startup_scan_test.cpp
   tests/scenario/startup_warnings_test.cpp
+  tests/scenario/update_run_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim travok_packer OpenSSL::Crypto GTest::gtest_main)
 target_compile_definitions(travok_tests PRIVATE TRAVOK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -9,8 +9,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // shellapi.h needs windows.h before it.
-#include <shellapi.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <mutex>
 #include <set>

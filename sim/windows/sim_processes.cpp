@@ -74,6 +74,7 @@ bool SimProcesses::CloseHandle(os::Handle handle) {
 os::Handle SimProcesses::CreateThread(os::ThreadRoutine routine) {
   m_Kernel.Log("CreateThread");
   const os::Handle h = m_Kernel.NewHandle(HandleKind::kThread);
+  if (onThreadStart) onThreadStart();
   m_Threads[h] = routine();
   return h;
 }

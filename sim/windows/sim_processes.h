@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -46,6 +47,8 @@ class SimProcesses {
   std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(const std::string& file);
   os::Handle OpenMutexA(std::uint32_t desiredAccess, bool inheritHandle, const std::string& name);
   os::Handle CreateMutexA(bool initialOwner, const std::string& name);
+  // Runs as a thread starts, before its routine: a test's way to act while a worker runs.
+  std::function<void()> onThreadStart;
   os::Handle CreateThread(os::ThreadRoutine routine);
   std::uint32_t WaitForSingleObject(os::Handle handle, std::uint32_t milliseconds);
   bool GetExitCodeThread(os::Handle thread, std::uint32_t* exitCode);

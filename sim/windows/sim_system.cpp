@@ -48,6 +48,11 @@ std::uint8_t ConditionOf(std::uint64_t mask, std::uint32_t typeBit) {
 SimSystem::SimSystem(SimKernel& kernel) : m_Kernel(kernel) {
   Become(SimWindowsVersion{});
   AddService("Winmgmt", os::kSERVICE_RUNNING);
+  // Every Windows has the session manager's boot-time list, with the disk check in it.
+  const std::string bootExecute = std::string("autocheck autochk *") + '\0' + '\0';
+  registry.SetValue(
+      "SYSTEM\\CurrentControlSet\\Control\\Session Manager", "BootExecute",
+      {os::kREG_MULTI_SZ, std::vector<std::uint8_t>(bootExecute.begin(), bootExecute.end())});
 }
 
 void SimSystem::Become(const SimWindowsVersion& windows) {
@@ -58,7 +63,8 @@ void SimSystem::Become(const SimWindowsVersion& windows) {
   };
   compatibilityLayer = at(6, 3);
   probing = at(5, 0) ? VersionProbing::kWindows : VersionProbing::kUnavailable;
-  exports = {{"kernel32.dll", {}}, {"advapi32.dll", {}}, {"ntdll.dll", {}}};
+  // Only the version-dependent modules change; SetupAPI and the configuration manager stay.
+  for (const char* module : {"kernel32.dll", "advapi32.dll", "ntdll.dll"}) exports[module].clear();
   // IsWow64Process came with XP SP2 and Server 2003 SP1 (XP x64 is one of the latter).
   const bool xpSp2 = version.major == 5 && version.minor == 1 && version.servicePackMajor >= 2;
   const bool s2003Sp1 =

@@ -186,7 +186,10 @@ TEST_F(HandOff, FailuresLeaveNothingRegistered) {
   EXPECT_EQ(Run(true), app::kHandOffFlasherFailed);
   EXPECT_TRUE(pc.files.Exists("C:\\Windows\\SysWOW64\\FW.bin"));
   EXPECT_FALSE(pc.files.Exists("C:\\Windows\\SysWOW64\\NtKavlo.exe"));
-  EXPECT_EQ(pc.system.registry.GetValue(app::kSessionManagerKey, "BootExecute"), nullptr);
+  // The list Windows had stays as it was.
+  const auto* bootExecute = pc.system.registry.GetValue(app::kSessionManagerKey, "BootExecute");
+  ASSERT_NE(bootExecute, nullptr);
+  EXPECT_EQ(Str(bootExecute->data), std::string("autocheck autochk *\0\0", 21));
   EXPECT_TRUE(pc.MessageBoxes().empty());
   EXPECT_TRUE(pc.system.Restarts().empty());
 }

@@ -280,3 +280,25 @@ TEST_F(Eligibility, AlreadyLatestFollowsNFlashAndFOld) {
 }
 
 }  // namespace
+
+TEST(NvmeRstRequirement, WindowsUpTo8NeedsTheRstDriverForAnInboxNvmeDrive) {
+  struct Case {
+    bool nvme, rst;
+    std::uint32_t versionCode;
+    bool needs;
+  } cases[] = {
+      {true, false, 0x0E010000, true},    // Windows 7
+      {true, false, 0x10000000, true},    // the last code that still needs it
+      {true, false, 0x10010000, false},   // Windows 8 workstation
+      {true, false, 0x14010000, false},   // Windows 10
+      {true, true, 0x0E010000, false},    // behind the RST driver
+      {false, false, 0x0E010000, false},  // a SATA drive
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.versionCode << " nvme " << c.nvme);
+    discovery::DevInfo drive{};
+    drive.bIsNvme = c.nvme;
+    drive.bIsNVMe_IrstDriver = c.rst;
+    EXPECT_EQ(app::NeedsRstDriverForNvme(drive, c.versionCode), c.needs);
+  }
+}
