@@ -92,6 +92,7 @@ void TTravokMain::StartUp() {
   // 9. and 10. The list and its selection; a "/VER" run has written its file by now.
   RefreshComboBox();
   cboDrivesChange();
+  m_StartUpDevInfo = m_DevInfo;
   if (m_CommandLine.bVersionOnly) {
     EndStartUp(0, true);
     return;

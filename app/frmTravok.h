@@ -47,6 +47,9 @@ class TTravokMain : public fw::TForm {
   // What the last scan found; null before the device object is built.
   const transport::TAtaDevice* AtaDevice() const { return m_AtaDevice.get(); }
   const discovery::TDevInfoTable& DevInfo() const { return m_DevInfo; }
+  // The records as the start-up's scan and verdicts left them; later scans of the update refill
+  // DevInfo() without verdicts.
+  const discovery::TDevInfoTable& StartUpDevInfo() const { return m_StartUpDevInfo; }
 
   // The file version of the executable's version resource, "a.b.c.d"; empty when unreadable.
   static std::string FileVersionText();
@@ -166,6 +169,7 @@ class TTravokMain : public fw::TForm {
   // What the scan fills and the update works through; the device object is built by the
   // start-up and replaced after every download.
   discovery::TDevInfoTable m_DevInfo{};
+  discovery::TDevInfoTable m_StartUpDevInfo{};
   discovery::TCurrentIdentity CurrentIdentity{};
   // Built with the device object; it outlives it, since the scan asks both.
   std::unique_ptr<devices::TDevMgr> m_DevMgr;

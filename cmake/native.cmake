@@ -56,7 +56,8 @@ endif()
 
 # Links no release maker: the executable must hold exactly one configuration block so that
 # it can itself be packed.
-add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp)
+add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp
+                          tools/travok-sim/account.cpp)
 target_link_libraries(travok-sim PRIVATE travok_sim CLI11::CLI11)
 
 add_executable(travok_tests

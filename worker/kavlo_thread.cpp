@@ -88,7 +88,9 @@ std::int32_t KavloThread::NvmeDownload(platform::HiTimer& timer) {
   if (r.iImageSize >= 0) {
     const auto size = std::uint32_t(r.iImageSize);
     if (r.bIsNvmeIrstDriver) {
-      bDone = device.IrstNvmeFirmwareUpgrade(std::uint8_t(r.PortNumber), std::uint8_t(r.TargetId),
+      // The drive's path behind the controller, as the scan identified it; the port number
+      // only names the controller, which the selected handle already reaches.
+      bDone = device.IrstNvmeFirmwareUpgrade(std::uint8_t(r.PathId), std::uint8_t(r.TargetId),
                                              std::uint8_t(r.Lun), r.pImage, size, r.bUse16KB,
                                              std::uint32_t(r.iNvmeFwSlot));
     } else {

@@ -37,7 +37,9 @@ struct _KV_THREAD_PARAMETER {
   std::uint8_t bIsNvmeIrstDriver = 0;  // reached through the Intel RST driver
   std::int32_t iNvmeFwSlot = 0;
   std::int32_t iCommitAction = 0;  // the update procedure always passes 1
-  std::int32_t PortNumber = 0;     // the drive's address behind the RST driver
+  // The drive's SCSI address; behind the RST driver path, target and LUN address it on the
+  // controller of PortNumber.
+  std::int32_t PortNumber = 0;
   std::int32_t TargetId = 0;
   std::int32_t PathId = 0;
   std::int32_t Lun = 0;

@@ -243,6 +243,40 @@ TEST_F(UpdateRun, InboxNvmeNeedsWindows81OrLaterWithoutTheRstDriver) {
   }
 }
 
+// ---- NVMe behind Intel RST ----
+
+TEST_F(UpdateRun, TheImageGoesToTheRstDriveOnItsOwnPath) {
+  // Two drives on the RST controller of port 2; only the one on path 1 is the package's.
+  const auto rstDisk = [](int path, const std::string& model) {
+    const std::string id = "SCSI\\DISK&VEN_NVME&PROD_" + std::to_string(path) + "\\5&2&0&0" +
+                           std::to_string(path) + "0000";
+    return "[[disk]]\ninstance_id = '" + id +
+           "'\nparent = 'PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9'\nbus_type = 8\n"
+           "scsi_address = [2, " +
+           std::to_string(path) + ", 0, 0]\nfriendly_name = \"" + model +
+           "\"\n[disk.nvme]\nmodel = \"" + model + "\"\nserial = \"SN-" + std::to_string(path) +
+           "\"\nfirmware = \"N7FW0100\"\nfrmw = 0x12\n";
+  };
+  const std::string machine =
+      "[[device]]\ninstance_id = 'PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9'\n"
+      "class = \"scsiadapter\"\nservice = \"iaStorA\"\ndriver_version = \"17.9.1.1009\"\n"
+      "description = \"Intel(R) Chipset SATA/PCIe RST Premium Controller\"\n"
+      "driver_key = '{4d36e97b-e325-11ce-bfc1-08002be10318}\\0002'\n" +
+      rstDisk(1, kNvmeModel) + rstDisk(2, "OTHER NVME") + "[[irst]]\nport = 2\n";
+  EXPECT_EQ(Run(ReleaseFor(kNvmeModel, "N7FW0200"), machine), 0);
+  const auto downloads = [this](const std::string& id) {
+    const auto& records = pc.devices.Find(id)->disk->nvme->Records();
+    return std::count_if(records.begin(), records.end(), [](const sim::SimNvmeRecord& r) {
+      return r.command[0] == sim::nvme::kFirmwareImageDownload;
+    });
+  };
+  EXPECT_GT(downloads("SCSI\\DISK&VEN_NVME&PROD_1\\5&2&0&010000"), 0);
+  EXPECT_EQ(downloads("SCSI\\DISK&VEN_NVME&PROD_2\\5&2&0&020000"), 0);
+  EXPECT_EQ(
+      pc.devices.Find("SCSI\\DISK&VEN_NVME&PROD_1\\5&2&0&010000")->disk->nvme->RunningRevision(),
+      "N7FW0200");
+}
+
 // ---- The wait for the drive after its restart ----
 
 TEST_F(UpdateRun, ADriveThatLeavesTheBusIsFoundAgainAfterTheControllersAreEnumeratedAgain) {

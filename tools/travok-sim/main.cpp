@@ -6,6 +6,8 @@
 //   travok-sim --list-disks            the disks the enumeration finds on the machine
 //   travok-sim --identify              each drive's path and IDENTIFY identity, ATA or NVMe
 //   travok-sim --list-drives           the program's drive list with each drive's verdict
+//   travok-sim --make-image fw.bin --model M --revision R
+//                                      a firmware image the simulated drives of model M take
 //
 // A packed copy of travok-sim itself runs with the package it carries, as the product does.
 #include <CLI/CLI.hpp>
@@ -20,9 +22,11 @@
 #include "package/package_area.h"
 #include "package/package_config.h"
 #include "package/package_layout.h"
+#include "sim/drives/sim_firmware_image.h"
 #include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 #include "sim/windows/loader.h"
+#include "tools/travok-sim/account.h"
 #include "tools/travok-sim/identify.h"
 
 namespace {
@@ -55,16 +59,6 @@ void ShowPackage() {
   const std::uint8_t* block = package::PackageArea();
   std::printf("package:   %s %s, %s\n", package::WindowTitle(block).c_str(),
               package::ToolVersion(block).c_str(), package::ProductModel(block).c_str());
-}
-
-void ShowRun(const sim::SimPc& pc, int exitCode) {
-  std::printf("messages:  %s\n", pc.MessageBoxes().empty() ? "none shown" : "");
-  for (const auto& box : pc.MessageBoxes())
-    std::printf("  [%s] %s -> %s\n", box.caption.c_str(), box.text.c_str(),
-                box.answer == os::kIDYES  ? "Yes"
-                : box.answer == os::kIDNO ? "No"
-                                          : "OK");
-  std::printf("exit code: %d\n", exitCode);
 }
 
 int ListDisks(sim::SimPc& pc) {
@@ -103,6 +97,27 @@ int ListDrives(sim::SimPc& pc, const std::string& arguments) {
   return exitCode;
 }
 
+// A drive of the simulated PC takes an image only when it is intact and meant for its model.
+int MakeImage(const std::string& path, const std::string& model, const std::string& revision,
+              std::size_t size) {
+  if (model.empty() || revision.empty() || model.size() > 40 || revision.size() > 8) {
+    std::fprintf(stderr,
+                 "travok-sim: --make-image needs --model (at most 40 characters) and "
+                 "--revision (at most 8)\n");
+    return 1;
+  }
+  const std::vector<std::uint8_t> image = sim::MakeSimFirmwareImage(model, revision, size);
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+  if (!out.flush()) {
+    std::fprintf(stderr, "travok-sim: cannot write %s\n", path.c_str());
+    return 1;
+  }
+  std::printf("%s: %zu bytes for \"%s\", revision %s\n", path.c_str(), image.size(), model.c_str(),
+              revision.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,6 +127,8 @@ int main(int argc, char** argv) {
   std::string machine;
   bool anotherInstance = false, journal = false, listDisks = false, identify = false;
   bool listDrives = false;
+  std::string makeImage, imageModel, imageRevision;
+  std::size_t imageSize = 65536;
   cli.add_option("--release", release, "a release executable made by travok-pack")
       ->check(CLI::ExistingFile);
   cli.add_option("--args", arguments, "the program's command line after its name");
@@ -124,7 +141,15 @@ int main(int argc, char** argv) {
   cli.add_flag("--identify", identify, "show each drive's transport and identity, and stop");
   cli.add_flag("--list-drives", listDrives,
                "run a version run and list the program's drives with their verdicts, and stop");
+  auto* make = cli.add_option("--make-image", makeImage,
+                              "write a firmware image for the simulated drives, and stop");
+  cli.add_option("--model", imageModel, "the model the image is meant for")->needs(make);
+  cli.add_option("--revision", imageRevision, "the revision the image carries")->needs(make);
+  cli.add_option("--size", imageSize, "the image's size in bytes (default 65536)")
+      ->needs(make)
+      ->check(CLI::Range(std::size_t(sim::kSimFirmwareHeaderSize), std::size_t(1) << 20));
   CLI11_PARSE(cli, argc, argv);
+  if (!makeImage.empty()) return MakeImage(makeImage, imageModel, imageRevision, imageSize);
 
   try {
     LoadPackage(release);
@@ -147,20 +172,15 @@ int main(int argc, char** argv) {
       first = pc.AddForeignWindow("TApplication", "travok", true);
     }
     ShowPackage();
-    std::printf("command:   %s\n", pc.commandLine.c_str());
-    std::string caption;
-    const int exitCode =
-        sim::RunProgram(pc, [&](const app::TTravokMain& main) { caption = main.Caption(); });
-    std::printf("window:    \"%s\"%s\n", caption.c_str(),
-                caption.empty() ? " (never created)" : "");
+    const travok_sim::RunAccount account = travok_sim::RunWithAccount(pc);
     if (first)
       std::printf("the running instance: %s, %s\n",
                   pc.Window(first)->iconic ? "still minimised" : "restored",
                   pc.ForegroundWindow() == first ? "in the foreground" : "left behind");
-    ShowRun(pc, exitCode);
+    std::printf("%s", travok_sim::AccountText(account).c_str());
     if (journal)
       for (const auto& entry : pc.Journal()) std::printf("  %s\n", entry.c_str());
-    return exitCode;
+    return account.exitCode;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "travok-sim: %s\n", e.what());
     return 1;

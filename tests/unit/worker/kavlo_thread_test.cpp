@@ -198,7 +198,8 @@ class NvmeWorkerTest : public WorkerTest {
     r.bIsNvmeIrstDriver = bRst;
     r.bUse16KB = bUse16KB;
     r.iNvmeFwSlot = 2;
-    r.PortNumber = 1;  // the drive's path behind the RST controller
+    r.PortNumber = 2;  // the RST controller
+    r.PathId = 1;      // the drive's path behind it
     return r;
   }
   // The piece size of every FIRMWARE IMAGE DOWNLOAD the drive received.
