@@ -56,9 +56,11 @@ endif()
 
 # Links no release maker: the executable must hold exactly one configuration block so that
 # it can itself be packed.
-add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp
-                          tools/travok-sim/account.cpp)
-target_link_libraries(travok-sim PRIVATE travok_sim CLI11::CLI11)
+# The account of a whole run, which travok-sim prints and the tests read.
+add_library(travok_sim_account STATIC tools/travok-sim/account.cpp)
+target_link_libraries(travok_sim_account PUBLIC travok_sim)
+add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp)
+target_link_libraries(travok-sim PRIVATE travok_sim_account CLI11::CLI11)
 
 add_executable(travok_tests
   tests/unit/framework/conversions_test.cpp
@@ -103,8 +105,9 @@ add_executable(travok_tests
   tests/scenario/startup_scan_test.cpp
   tests/scenario/startup_warnings_test.cpp
   tests/scenario/update_run_test.cpp
+  tests/scenario/run_account_test.cpp
 )
-target_link_libraries(travok_tests PRIVATE travok_sim travok_packer OpenSSL::Crypto GTest::gtest_main)
+target_link_libraries(travok_tests PRIVATE travok_sim_account travok_packer OpenSSL::Crypto GTest::gtest_main)
 target_compile_definitions(travok_tests PRIVATE TRAVOK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(travok_tests DISCOVERY_TIMEOUT 60)

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "discovery/dev_info.h"
+#include "framework/conversions.h"
 #include "sim/windows/loader.h"
 
 namespace travok_sim {
@@ -205,9 +206,10 @@ RunAccount RunWithAccount(sim::SimPc& pc) {
     const app::TDriveList& list = main.DriveList();
     for (std::size_t i = 0; i < list.cboDrives.Items.size(); ++i) {
       const auto& r = main.StartUpDevInfo()[std::size_t(list.ItemMap()[i])];
-      account.listed.push_back({list.cboDrives.Items[i], discovery::FieldText(r.model),
-                                discovery::FieldText(r.firmware), discovery::FieldText(r.serial),
-                                r.bEligible, int(i) == list.cboDrives.ItemIndex});
+      account.listed.push_back({list.cboDrives.Items[i], fw::Trim(discovery::FieldText(r.model)),
+                                fw::Trim(discovery::FieldText(r.firmware)),
+                                fw::Trim(discovery::FieldText(r.serial)), r.bEligible,
+                                int(i) == list.cboDrives.ItemIndex});
     }
     account.statuses = main.StatusHistory();
   });
@@ -231,17 +233,17 @@ std::string AccountText(const RunAccount& a) {
   line("drives:");
   for (const DriveAccount& d : a.drives) {
     const bool changed = d.revisionAfter != d.revisionBefore;
+    if (d.commands.empty() && !changed && !d.imageWaiting) {
+      line("  " + d.model + "  [" + d.where + "]  " + d.revisionBefore + ", no command");
+      continue;
+    }
     line("  " + d.model + "  [" + d.where + "]");
     line("    revision " + d.revisionBefore +
          (changed ? " -> " + d.revisionAfter : std::string(" (unchanged)")) +
          (d.imageWaiting ? ", a new image waits for the next restart" : ""));
-    if (d.commands.empty()) {
-      line("    no command");
-      continue;
-    }
     std::string commands;
     for (const std::string& c : d.commands) commands += (commands.empty() ? "" : ", ") + c;
-    line("    " + commands);
+    line("    " + (commands.empty() ? std::string("no command") : commands));
   }
   std::string statuses;
   for (const std::string& s : a.statuses) statuses += (statuses.empty() ? "" : " / ") + s;
