@@ -66,7 +66,14 @@ void SetOption(pack::Release& release, int position, bool on = true) {
   release.optionDigits[std::size_t(position - 2)] = on ? '1' : '0';
 }
 
-enum Option { kReBoot = 4, kAutoMode = 5, kRebootSystem = 12, kPreformat = 22, kFOld = 24 };
+enum Option {
+  kReBoot = 4,
+  kAutoMode = 5,
+  kSkipInfoRefresh = 6,
+  kRebootSystem = 12,
+  kPreformat = 22,
+  kFOld = 24
+};
 
 class UpdateRun : public ::testing::Test {
  protected:
@@ -132,6 +139,14 @@ TEST_F(UpdateRun, EachOutcomeEndsWithItsExitCodeAndLeavesTheDriveAsItSays) {
        "K5FW0200", 1},
       {"updated, no restart wait", [](pack::Release&) {}, "K5FW0100", "", "/S", 0, "Done !",
        "K5FW0200", 1},
+      // A "K" revision family takes the flow without the closing command: the image runs at the
+      // drive's next restart, and the rescan finds the old revision.
+      {"found again with the old revision, the worker's result stands",
+       [](pack::Release& r) {
+         SetOption(r, kReBoot);
+         SetOption(r, kSkipInfoRefresh);
+       },
+       "K5FW0100", "vendor_version = \"K5FW010A\"\n", "/S", 0, "Done !", "K5FW0100", 1},
       {"a newer drive is already up to date", [](pack::Release&) {}, "K5FW0300", "", "/S", 0,
        "This drive is the latest firmware.", "K5FW0300", 0},
       {"going back is allowed with bFOld", [](pack::Release& r) { SetOption(r, kFOld); },
