@@ -57,8 +57,9 @@ endif()
 # Links no release maker: the executable must hold exactly one configuration block so that
 # it can itself be packed.
 # The account of a whole run, which travok-sim prints and the tests read.
-add_library(travok_sim_account STATIC tools/travok-sim/account.cpp)
-target_link_libraries(travok_sim_account PUBLIC travok_sim)
+find_package(nlohmann_json REQUIRED)
+add_library(travok_sim_account STATIC tools/travok-sim/account.cpp tools/travok-sim/report.cpp)
+target_link_libraries(travok_sim_account PUBLIC travok_sim nlohmann_json::nlohmann_json)
 add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp)
 target_link_libraries(travok-sim PRIVATE travok_sim_account CLI11::CLI11)
 

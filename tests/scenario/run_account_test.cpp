@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 
 #include "sim/drives/sim_firmware_image.h"
@@ -11,6 +12,7 @@
 #include "tests/support/release.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "tools/travok-sim/account.h"
+#include "tools/travok-sim/report.h"
 
 namespace {
 
@@ -80,6 +82,23 @@ TEST(RunAccount, TellsTheVerdictsWhatEachDriveReceivedAndWhatTheRunLeft) {
   const std::string text = travok_sim::AccountText(a);
   EXPECT_NE(text.find("revision K5FW0100 -> K5FW0200"), std::string::npos);
   EXPECT_NE(text.find("exit code: 0"), std::string::npos);
+
+  // The report says the same, read back as a release engineer's script would.
+  const std::string path = ::testing::TempDir() + "run_account_report.json";
+  ASSERT_TRUE(travok_sim::WriteReport(a, path));
+  std::ifstream file(path);
+  const nlohmann::json report = nlohmann::json::parse(file);
+  EXPECT_EQ(report["exit_code"], 0);
+  EXPECT_EQ(report["drives_listed"][0]["eligible"], true);
+  EXPECT_EQ(report["drives_listed"][0]["serial"], "SN-K5");
+  const auto& drives = report["drives"];
+  const auto k5 = std::find_if(drives.begin(), drives.end(),
+                               [](const nlohmann::json& d) { return d["serial"] == "SN-K5"; });
+  ASSERT_NE(k5, drives.end());
+  EXPECT_EQ((*k5)["revision_after"], "K5FW0200");
+  EXPECT_EQ((*k5)["commands"].size(), updated.commands.size());
+  EXPECT_EQ(report["registry"][0]["value"], "\"K5FW0200\"");
+  EXPECT_EQ(report["files"].size(), 0u);
 }
 
 TEST(RunAccount, AHandOffLeavesItsFilesAndTheRestartTheUserAgreedTo) {

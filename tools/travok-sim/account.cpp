@@ -116,6 +116,7 @@ DriveAccount Account(const MachineDrive& d) {
   DriveAccount a;
   a.where = d.where;
   a.model = d.ata ? d.ata->identity.model : d.nvme->identity.model;
+  a.serial = d.ata ? d.ata->identity.serial : d.nvme->identity.serial;
   a.revisionBefore = d.revisionBefore;
   a.revisionAfter = Revision(d);
   a.imageWaiting = d.ata ? d.ata->ImageWaiting() : d.nvme->PendingSlot() != 0;

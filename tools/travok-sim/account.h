@@ -22,7 +22,7 @@ struct ListedDrive {
 // A drive of the machine, seen from the drive's side.
 struct DriveAccount {
   std::string where;  // its disk's instance identifier, or its CSMI controller and phy
-  std::string model;
+  std::string model, serial;
   std::string revisionBefore, revisionAfter;
   bool imageWaiting = false;          // a new image waits for the drive's next restart to run
   std::vector<std::string> commands;  // in order, repeats folded: "IDENTIFY DEVICE x3"

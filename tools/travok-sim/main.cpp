@@ -2,6 +2,7 @@
 //
 //   travok-sim                         the package this executable carries
 //   travok-sim --release release.exe   a release made by travok-pack, of any build
+//   travok-sim --report run.json       the account of the run as JSON too
 //   travok-sim --machine pc.toml       on the machine a description file gives
 //   travok-sim --list-disks            the disks the enumeration finds on the machine
 //   travok-sim --identify              each drive's path and IDENTIFY identity, ATA or NVMe
@@ -28,6 +29,7 @@
 #include "sim/windows/loader.h"
 #include "tools/travok-sim/account.h"
 #include "tools/travok-sim/identify.h"
+#include "tools/travok-sim/report.h"
 
 namespace {
 
@@ -124,7 +126,7 @@ int main(int argc, char** argv) {
   CLI::App cli{"Runs Travok on a simulated PC and shows what it did."};
   std::string release, arguments;
   std::vector<std::string> answers;
-  std::string machine;
+  std::string machine, report;
   bool anotherInstance = false, journal = false, listDisks = false, identify = false;
   bool listDrives = false;
   std::string makeImage, imageModel, imageRevision;
@@ -137,6 +139,7 @@ int main(int argc, char** argv) {
   cli.add_flag("--journal", journal, "list every call the program made");
   cli.add_option("--machine", machine, "a machine description (TOML); the built-in PC if none")
       ->check(CLI::ExistingFile);
+  cli.add_option("--report", report, "write the account of the run to this file as JSON");
   cli.add_flag("--list-disks", listDisks, "list the disks the enumeration finds, and stop");
   cli.add_flag("--identify", identify, "show each drive's transport and identity, and stop");
   cli.add_flag("--list-drives", listDrives,
@@ -178,6 +181,8 @@ int main(int argc, char** argv) {
                   pc.Window(first)->iconic ? "still minimised" : "restored",
                   pc.ForegroundWindow() == first ? "in the foreground" : "left behind");
     std::printf("%s", travok_sim::AccountText(account).c_str());
+    if (!report.empty() && !travok_sim::WriteReport(account, report))
+      throw std::runtime_error("cannot write " + report);
     if (journal)
       for (const auto& entry : pc.Journal()) std::printf("  %s\n", entry.c_str());
     return account.exitCode;
