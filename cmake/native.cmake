@@ -102,13 +102,15 @@ add_executable(travok_tests
   tests/unit/transport/rste_test.cpp
   tests/unit/transport/scsi_sense_test.cpp
   tests/unit/worker/kavlo_thread_test.cpp
+  tests/unit/pack/manifest_reference_test.cpp
   tests/scenario/startup_test.cpp
   tests/scenario/startup_scan_test.cpp
   tests/scenario/startup_warnings_test.cpp
   tests/scenario/update_run_test.cpp
   tests/scenario/run_account_test.cpp
 )
-target_link_libraries(travok_tests PRIVATE travok_sim_account travok_packer OpenSSL::Crypto GTest::gtest_main)
+target_link_libraries(travok_tests PRIVATE travok_sim_account travok_packer OpenSSL::Crypto
+                      PkgConfig::TOMLPLUSPLUS GTest::gtest_main)
 target_compile_definitions(travok_tests PRIVATE TRAVOK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(travok_tests DISCOVERY_TIMEOUT 60)

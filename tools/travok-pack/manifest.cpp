@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 constexpr std::string_view kTopKeys[] = {"title",   "version", "release_date", "product_model",
                                          "options", "image",   "programs"};
 constexpr std::string_view kOptionKeys[] = {"visual_style", "language", "flash_mode", "digits"};
-constexpr std::string_view kImageKeys[] = {"file", "new_fw", "fw_ext", "constraint"};
+constexpr std::string_view kImageKeys[] = {"file", "new_fw", "fw_ext", "every_drive", "constraint"};
 constexpr std::string_view kRowKeys[] = {"model", "start", "end", "prefix"};
 constexpr std::size_t kPrefixSize = 5;
 
@@ -183,7 +183,34 @@ class ManifestReader {
       row.start = *prefix + "!!!";
       row.end = *prefix + "~~~";
     }
+    // A row without a model or a bound admits every drive just as no rows do.
+    if (row.model.empty() && row.start.empty() && row.end.empty())
+      Fail(t.source(), field +
+                           ": no model, start, end or prefix, so it admits every drive; "
+                           "limit the row, or drop the rows and say every_drive = true");
     return row;
+  }
+
+  // An image without rows updates every drive of every model, so a forgotten table of rows
+  // must not pass for that: the manifest has to say so itself.
+  void CheckEveryDrive(const toml::table& t, const std::string& field,
+                       const ReleaseImage& image) const {
+    const toml::node* node = t.get("every_drive");
+    bool everyDrive = false;
+    if (node) {
+      const auto* b = node->as_boolean();
+      if (!b) Fail(node->source(), field + " every_drive: expected true or false");
+      everyDrive = b->get();
+    }
+    if (everyDrive && !image.rows.empty())
+      Fail(node->source(), field + " every_drive: true, yet the image has " +
+                               std::to_string(image.rows.size()) +
+                               (image.rows.size() == 1 ? " constraint row" : " constraint rows") +
+                               " to limit it; give one or the other");
+    if (!everyDrive && image.rows.empty())
+      Fail(t.source(), field +
+                           ": no constraint rows, so it would update every drive of every "
+                           "model; add [[image.constraint]] rows or say every_drive = true");
   }
 
   ReleaseImage ReadImage(const toml::table& t, int number) const {
@@ -201,6 +228,7 @@ class ManifestReader {
         image.rows.push_back(ReadRow(Table(list[r], rowField), rowField));
       }
     }
+    CheckEveryDrive(t, field, image);
     image.bytes = ReadFile(t.get("file")->source(), image.source, field);
     return image;
   }
@@ -223,6 +251,22 @@ class ManifestReader {
 };
 
 }  // namespace
+
+std::vector<std::string> ManifestKeys() {
+  std::vector<std::string> keys(std::begin(kTopKeys), std::end(kTopKeys));
+  auto add = [&](std::string_view table, std::span<const std::string_view> names) {
+    for (std::string_view name : names)
+      keys.push_back(std::string(table) + "." + std::string(name));
+  };
+  add("options", kOptionKeys);
+  for (const OptionName& option : kOptionNames)
+    keys.push_back("options." + std::string(option.key));
+  add("image", kImageKeys);
+  add("image.constraint", kRowKeys);
+  for (int slot = 1; slot <= int(package::kProgramSlotCount); ++slot)
+    keys.push_back("programs." + ProgramKey(slot));
+  return keys;
+}
 
 Release ParseManifestText(std::string_view toml, const std::filesystem::path& baseDir) {
   ManifestReader reader("manifest", baseDir);

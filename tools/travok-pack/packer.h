@@ -98,6 +98,10 @@ inline constexpr std::array<OptionName, 16> kOptionNames{{
 Release ParseManifest(const std::filesystem::path& manifest);
 Release ParseManifestText(std::string_view toml, const std::filesystem::path& baseDir);
 
+// Every key a manifest may hold, tables included, as its dotted path from the top of the file
+// ("options", "options.reboot", "image.constraint.start"). The reader refuses any other.
+std::vector<std::string> ManifestKeys();
+
 // Throws PackError naming the field and the limit it breaks.
 void Validate(const Release& release);
 

@@ -80,7 +80,7 @@ class PackCli : public ::testing::Test {
 const std::string kManifest =
     "title = \"Corvane K5 Updater\"\nversion = \"v3.2.0.1\"\n"
     "[options]\nwindows_flash = true\n"
-    "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n";
+    "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\nevery_drive = true\n";
 
 TEST_F(PackCli, BuildsAReleaseThatInspectReadsBack) {
   const auto manifest = m_dir.Write("release.toml", kManifest);
@@ -103,7 +103,8 @@ TEST_F(PackCli, BuildsAReleaseThatInspectReadsBack) {
 TEST_F(PackCli, BuildsABootTimeReleaseWithItsPrograms) {
   const auto manifest =
       m_dir.Write("boot.toml", "title = \"T\"\nversion = \"v1\"\n" + BootPrograms() +
-                                   "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n");
+                                   "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n"
+                                   "every_drive = true\n");
   const auto output = m_dir.path() / "boot.exe";
   const Outcome build = Pack(Build(manifest.string(), output));
   ASSERT_EQ(build.code, 0) << build.err;
@@ -117,7 +118,8 @@ TEST_F(PackCli, BuildsABootTimeReleaseWithItsPrograms) {
 TEST_F(PackCli, FailsWithOneLineAndWritesNothing) {
   m_dir.Write("big.bin", packtest::Pattern(package::kImageBufferSize + 1, 1));
   m_dir.Write("fw/huge.exe", packtest::Pattern(package::kProgramSlotSize + 1, 1));
-  const std::string kBootImage = "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n";
+  const std::string kBootImage =
+      "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\nevery_drive = true\n";
   const auto output = m_dir.path() / "release.exe";
   struct Case {
     const char* name;
@@ -128,8 +130,13 @@ TEST_F(PackCli, FailsWithOneLineAndWritesNothing) {
   const std::string bad = (m_dir.path() / "bad.toml").string();
   const std::vector<Case> cases = {
       {"image over the buffer",
-       "title = \"T\"\nversion = \"v1\"\n[[image]]\nfile = \"big.bin\"\nnew_fw = \"R1\"\n",
+       "title = \"T\"\nversion = \"v1\"\n[[image]]\nfile = \"big.bin\"\nnew_fw = \"R1\"\n"
+       "every_drive = true\n",
        Build(bad, output), "2097152-byte image buffer"},
+      {"image without rows",
+       "title = \"T\"\nversion = \"v1\"\n[options]\nwindows_flash = true\n"
+       "[[image]]\nfile = \"fw/k5.bin\"\nnew_fw = \"K5FW0200\"\n",
+       Build(bad, output), "image 1 (fw/k5.bin): no constraint rows"},
       {"misspelt key", kManifest + "new_fws = \"x\"\n", Build(bad, output), "new_fws"},
       {"template without a block", kManifest,
        "build \"" + bad + "\" --template \"" + bad + "\" -o \"" + output.string() + "\"",

@@ -31,6 +31,7 @@ notice_level = 7
 file = "fw/a.bin"
 new_fw = "K5FW0200"
 fw_ext = "X1"
+every_drive = false
 [[image.constraint]]
 model = "CORVANE K5 512GB"
 start = "K5FW0100"
@@ -40,6 +41,7 @@ prefix = "Q7305"
 [[image]]
 file = "fw/b.bin"
 new_fw = "K5FW0201"
+every_drive = true
 [programs]
 win7_x64 = "boot/ntkavlo64.exe"
 copyfile_2k3 = "boot/copy2k3.exe"
@@ -88,7 +90,8 @@ TEST(ParseManifest, LeavesWhatIsNotGivenAtItsDefault) {
   packtest::TempDir dir;
   dir.Write("a.bin", std::vector<std::uint8_t>{1});
   const auto release = pack::ParseManifestText(
-      "title = \"T\"\nversion = \"v1\"\n[[image]]\nfile = \"a.bin\"\nnew_fw = \"R1\"\n",
+      "title = \"T\"\nversion = \"v1\"\n[[image]]\nfile = \"a.bin\"\nnew_fw = \"R1\"\n"
+      "every_drive = true\n",
       dir.path());
   EXPECT_EQ(release.releaseDate, "");
   EXPECT_EQ(release.productModel, "");
@@ -103,7 +106,8 @@ struct BadManifest {
 };
 
 const std::string kHead = "title = \"T\"\nversion = \"v1\"\n";
-const std::string kImage = "[[image]]\nfile = \"a.bin\"\nnew_fw = \"R1\"\n";
+const std::string kImageHead = "[[image]]\nfile = \"a.bin\"\nnew_fw = \"R1\"\n";
+const std::string kImage = kImageHead + "every_drive = true\n";
 
 const std::vector<BadManifest> kBadManifests = {
     {"misspelt top-level key",
@@ -124,7 +128,7 @@ const std::vector<BadManifest> kBadManifests = {
      kHead + "[[image]]\nfile = \"a.bin\"\n",
      {"image 1 (a.bin) new_fw", "missing"}},
     {"image file not there",
-     kHead + "[[image]]\nfile = \"none.bin\"\nnew_fw = \"R1\"\n",
+     kHead + "[[image]]\nfile = \"none.bin\"\nnew_fw = \"R1\"\nevery_drive = true\n",
      {"image 1 (none.bin)", "cannot read"}},
     {"flag as a number",
      kHead + "[options]\nreboot = 1\n" + kImage,
@@ -155,13 +159,36 @@ const std::vector<BadManifest> kBadManifests = {
     {"broken TOML", "title = \"T\nversion = \"v1\"\n", {"manifest:1"}},
     {"unknown program slot",
      kHead + kImage + "[programs]\nwin11_x64 = \"a.bin\"\n",
-     {"manifest:7", "unknown key 'programs.win11_x64'"}},
+     {"manifest:8", "unknown key 'programs.win11_x64'"}},
     {"program not a file name",
      kHead + kImage + "[programs]\nwin7_x64 = 3\n",
      {"programs.win7_x64", "file name"}},
     {"program file not there",
      kHead + kImage + "[programs]\ncopyfile_xp = \"none.exe\"\n",
      {"programs.copyfile_xp (none.exe)", "cannot read"}},
+    // Admitting every drive is a choice the manifest states, never what a forgotten table of
+    // rows leaves behind.
+    {"image without rows",
+     kHead + kImageHead,
+     {"image 1 (a.bin)", "no constraint rows", "every_drive"}},
+    {"second image without rows",
+     kHead + kImage + "[[image]]\nfile = \"a.bin\"\nnew_fw = \"R2\"\n",
+     {"image 2 (a.bin)", "every_drive = true"}},
+    {"every_drive false without rows",
+     kHead + kImageHead + "every_drive = false\n",
+     {"image 1 (a.bin)", "no constraint rows"}},
+    {"every_drive with rows",
+     kHead + kImage + "[[image.constraint]]\nmodel = \"M\"\n",
+     {"manifest:6", "image 1 (a.bin) every_drive", "1 constraint row "}},
+    {"every_drive not a flag",
+     kHead + kImageHead + "every_drive = \"yes\"\n",
+     {"image 1 (a.bin) every_drive", "true or false"}},
+    {"row that limits nothing",
+     kHead + kImageHead + "[[image.constraint]]\nmodel = \"M\"\n[[image.constraint]]\n",
+     {"constraint 2", "admits every drive"}},
+    {"row of empty texts",
+     kHead + kImageHead + "[[image.constraint]]\nmodel = \"\"\nstart = \"\"\n",
+     {"constraint 1", "admits every drive"}},
     {"programs as a list", kHead + "programs = [\"a.bin\"]\n" + kImage, {"programs", "table"}},
 };
 
