@@ -39,15 +39,30 @@ void TakeExtendedRevision(transport::TAtaDevice& device, TCurrentIdentity& ident
   if (device.VisualStyle() == kStyleWithoutVendorRequest) return;
   try {
     if (device.ReadVendorVersion() != transport::ATACMD_OK) return;
-    const std::uint8_t* reply = device.GetResponseBuffer();
-    if (fw::ReadTrimmedText(reply, sizeof identity.fwExt).empty()) return;
-    std::memcpy(identity.fwExt, reply, sizeof identity.fwExt);
+    TakeVendorRevision(std::span<const std::uint8_t, 8>(device.GetResponseBuffer(), 8), identity);
   } catch (const std::exception&) {
     std::memcpy(identity.fwExt, identity.firmware, sizeof identity.fwExt);
   }
 }
 
 }  // namespace
+
+void TakeAtaIdentity(std::span<const std::uint8_t, 512> identify, TCurrentIdentity& identity) {
+  TakeSwapped(&identify[kModelAt], identity.model, sizeof identity.model);
+  TakeSwapped(&identify[kFirmwareAt], identity.firmware, sizeof identity.firmware);
+  TakeSwapped(&identify[kSerialAt], identity.serial, sizeof identity.serial);
+}
+
+void TakeVendorRevision(std::span<const std::uint8_t, 8> reply, TCurrentIdentity& identity) {
+  if (fw::ReadTrimmedText(reply.data(), reply.size()).empty()) return;
+  std::memcpy(identity.fwExt, reply.data(), sizeof identity.fwExt);
+}
+
+void TakePpidLog(std::span<const std::uint8_t, 512> log, TCurrentIdentity& identity) {
+  TakeSwapped(log.data(), identity.PPID, kPpidSwapped);
+  std::memcpy(identity.PPID + kPpidSwapped, &log[kPpidSwapped],
+              sizeof identity.PPID - kPpidSwapped);
+}
 
 std::uint8_t ReadDriveIdentity(transport::TAtaDevice& device, TCurrentIdentity& identity) {
   device.SetTimeout(kIdentifyTimeout);
@@ -59,10 +74,7 @@ std::uint8_t ReadDriveIdentity(transport::TAtaDevice& device, TCurrentIdentity& 
   std::memset(identity.fwExt, 0, sizeof identity.fwExt);
   if (result != transport::ATACMD_OK) return result;
 
-  const std::uint8_t* data = device.GetResponseBuffer();
-  TakeSwapped(data + kModelAt, identity.model, sizeof identity.model);
-  TakeSwapped(data + kFirmwareAt, identity.firmware, sizeof identity.firmware);
-  TakeSwapped(data + kSerialAt, identity.serial, sizeof identity.serial);
+  TakeAtaIdentity(std::span<const std::uint8_t, 512>(device.GetResponseBuffer(), 512), identity);
   // The vendor request reuses the response buffer: the IDENTIFY fields are taken first.
   TakeExtendedRevision(device, identity);
   return transport::ATACMD_OK;
@@ -74,10 +86,7 @@ std::uint8_t ReadAtaPpid(transport::TAtaDevice& device, TCurrentIdentity& identi
   device.SetTimeout(kDefaultTimeout);
   std::memset(identity.PPID, 0, sizeof identity.PPID);
   if (result != transport::ATACMD_OK) return result;
-  const std::uint8_t* log = device.GetResponseBuffer();
-  TakeSwapped(log, identity.PPID, kPpidSwapped);
-  std::memcpy(identity.PPID + kPpidSwapped, log + kPpidSwapped,
-              sizeof identity.PPID - kPpidSwapped);
+  TakePpidLog(std::span<const std::uint8_t, 512>(device.GetResponseBuffer(), 512), identity);
   return result;
 }
 

@@ -65,6 +65,28 @@ bool ReadFwSlotInfo(transport::TAtaDevice& device, TCurrentIdentity& identity, T
 // the system drive.
 bool IsSystemDrive(devices::TDevMgr& devMgr, const std::string& devicePath);
 
+// What the readers make of the bytes a drive or driver answered, each reading exactly the
+// bytes its command returns.
+//
+// IDENTIFY DEVICE: model, firmware and serial, their words swapped back into reading order.
+void TakeAtaIdentity(std::span<const std::uint8_t, 512> identify, TCurrentIdentity& identity);
+// The vendor version reply: its first 8 bytes become fwExt unless they are all blanks.
+void TakeVendorRevision(std::span<const std::uint8_t, 8> reply, TCurrentIdentity& identity);
+// Log 9Ah: the part identifier.
+void TakePpidLog(std::span<const std::uint8_t, 512> log, TCurrentIdentity& identity);
+
+// The firmware slot log: the boxes list the first `slotCount` of its 7 slots.
+inline constexpr std::size_t kSlotLogSize = 512;
+void TakeSlotLog(std::span<const std::uint8_t, kSlotLogSize> log, std::uint8_t slotCount,
+                 TSlotBoxes boxes);
+
+// The slot information block of the miniport firmware interface (SRB_IO_CONTROL, the request
+// and STORAGE_FIRMWARE_INFO): false when the driver's ReturnCode is not 0; else the active
+// slot's revision becomes the identity's firmware and the boxes list every slot.
+inline constexpr std::size_t kFirmwareInfoBlockSize = 4172;
+bool TakeFirmwareInfo(std::span<const std::uint8_t, kFirmwareInfoBlockSize> block,
+                      TCurrentIdentity& identity, TSlotBoxes boxes);
+
 // The identity fields of IDENTIFY CONTROLLER data: serial, model, firmware (also as fwExt), the
 // slot count of FRMW and the part identifier. FWUG is the caller's to take.
 void TakeNvmeIdentity(std::span<const std::uint8_t> identify, TCurrentIdentity& identity);

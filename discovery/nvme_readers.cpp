@@ -35,11 +35,12 @@ constexpr std::uint8_t kOpcodeGetLogPage = 0x02;
 constexpr std::uint32_t kAllNamespaces = 0xFFFFFFFF;
 constexpr std::uint32_t kFirmwareSlotLog = 0x03;
 constexpr std::uint32_t kSlotLogDwords = 0x7F;
+static_assert((kSlotLogDwords + 1) * 4 == kSlotLogSize);
 constexpr int kSlotLogSlots = 7;  // the revision of slot i is at 8 * i
 
 // The slot information block: SRB_IO_CONTROL, the firmware request block and room for the
 // STORAGE_FIRMWARE_INFO of any slot count the driver can report.
-constexpr std::size_t kSlotInfoBlockSize = 4172;
+constexpr std::size_t kSlotInfoBlockSize = kFirmwareInfoBlockSize;
 constexpr std::size_t kSlotInfoAt = nvme::miniport_fw::kData;
 static_assert(kSlotInfoAt + os::layout::storage_firmware_info::kSlots +
                   255 * os::layout::storage_firmware_info::kSlotSize <=
@@ -120,24 +121,36 @@ int Identify_irst(transport::TAtaDevice& device, std::uint8_t pathId, TCurrentId
 int getlog_irst(transport::TAtaDevice& device, std::uint8_t pathId,
                 const TCurrentIdentity& identity, TSlotBoxes boxes) {
   if (!SendIrst(device, pathId, SlotLogCommand())) return 0;
-  const std::uint8_t* log = device.GetResponseBuffer();
-  std::vector<std::string> slots = {"Default"};
-  for (int slot = 1; slot <= kSlotLogSlots; ++slot) {
-    const std::uint8_t* revision = log + 8 * slot;
-    if (slot <= identity.slotCount) slots.push_back(SlotEntry(slot, revision));
-  }
-  FillBoxes(boxes, std::move(slots));
+  TakeSlotLog(std::span<const std::uint8_t, kSlotLogSize>(device.GetResponseBuffer(), kSlotLogSize),
+              identity.slotCount, boxes);
   return 1;
 }
 
+void TakeSlotLog(std::span<const std::uint8_t, kSlotLogSize> log, std::uint8_t slotCount,
+                 TSlotBoxes boxes) {
+  std::vector<std::string> slots = {"Default"};
+  for (int slot = 1; slot <= kSlotLogSlots; ++slot) {
+    const std::uint8_t* revision = &log[8 * std::size_t(slot)];
+    if (slot <= slotCount) slots.push_back(SlotEntry(slot, revision));
+  }
+  FillBoxes(boxes, std::move(slots));
+}
+
 bool ReadFwSlotInfo(transport::TAtaDevice& device, TCurrentIdentity& identity, TSlotBoxes boxes) {
-  namespace info = os::layout::storage_firmware_info;
   std::memset(identity.firmware, 0, sizeof identity.firmware);
   const std::unique_ptr<std::uint8_t[]> block(new (std::nothrow)
                                                   std::uint8_t[kSlotInfoBlockSize]());
   if (!block) return false;
   if (!device.DeviceGetFirmwareInfo(block.get(), kSlotInfoBlockSize, true)) return false;
-  const std::span<const std::uint8_t> b(block.get(), kSlotInfoBlockSize);
+  return TakeFirmwareInfo(
+      std::span<const std::uint8_t, kSlotInfoBlockSize>(block.get(), kSlotInfoBlockSize), identity,
+      boxes);
+}
+
+bool TakeFirmwareInfo(std::span<const std::uint8_t, kFirmwareInfoBlockSize> block,
+                      TCurrentIdentity& identity, TSlotBoxes boxes) {
+  namespace info = os::layout::storage_firmware_info;
+  const std::span<const std::uint8_t> b = block;
   if (fw::GetU32le(b, os::layout::srb_io_control::kReturnCode) != 0) return false;
 
   // Every entry a slot count of one byte can name lies inside the block.

@@ -100,7 +100,7 @@ std::uint8_t TAtaDevice::CsmiStpPassThrough(const TaskFile& taskFile, std::uint8
   namespace fis = csmi::fis;
   if (length > kCsmiBufferSize - stp::kDataBuffer) return ATACMD_FAIL;
   std::span<std::uint8_t> request(m_CsmiBuffer.get(), kCsmiBufferSize);
-  std::fill(request.begin(), request.end(), 0);
+  std::memset(request.data(), 0, request.size());
   PutHeader(request, csmi::kCsmiSasSignature, DriverTimeoutSeconds(m_TimeoutSeconds),
             csmi::CC_CSMI_SAS_STP_PASSTHRU, length + std::uint32_t(stp::kLengthBase));
   request[stp::kPhyIdentifier] = std::uint8_t(m_CsmiPhy);
