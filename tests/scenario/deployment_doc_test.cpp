@@ -3,6 +3,7 @@
 // the boot-time path leaves on a 32-bit and a 64-bit Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,12 +33,13 @@ std::string Sata(const std::string& name, int target, const std::string& more = 
                                   "\"\nserial = \"SN-" + name + "\"\n" + vendor + more);
 }
 
-pack::Release ReleaseFor(const std::string& model, int style = 20) {
+pack::Release ReleaseFor(const std::string& model, int style = 20,
+                         const std::string& target = "K5FW0200") {
   pack::Release release = SmallRelease();
   release.visualStyle = style;
-  release.images[0].newFw = "K5FW0200";
+  release.images[0].newFw = target;
   release.images[0].rows = {{"", "", model}};
-  release.images[0].bytes = sim::MakeSimFirmwareImage(kModel, "K5FW0200", 8 * 512);
+  release.images[0].bytes = sim::MakeSimFirmwareImage(kModel, target, 8 * 512);
   return release;
 }
 
@@ -45,7 +47,13 @@ void SetOption(pack::Release& release, int position) {
   release.optionDigits[std::size_t(position - 2)] = '1';
 }
 
-enum Option { kReBoot = 4, kAutoMode = 5, kSkipInfoRefresh = 6, kRebootSystem = 12 };
+enum Option {
+  kReBoot = 4,
+  kAutoMode = 5,
+  kSkipInfoRefresh = 6,
+  kRebootSystem = 12,
+  kUpdaterMode = 20
+};
 
 class DeploymentRun : public ::testing::Test {
  protected:
@@ -56,7 +64,8 @@ class DeploymentRun : public ::testing::Test {
     if (prepare) prepare(pc);
     for (int answer : answers) pc.ScriptAnswer(answer);
     pc.commandLine = "\"" + pc.moduleFileName + "\" /S";
-    return sim::RunProgram(pc, [](const app::TTravokMain&) {});
+    return sim::RunProgram(
+        pc, [this](const app::TTravokMain& main) { statuses = main.StatusHistory(); });
   }
   std::string Firmware(const std::string& name) {
     return pc.devices.Find(transport_test::DiskId(name))->disk->ata->identity.firmware;
@@ -65,6 +74,7 @@ class DeploymentRun : public ::testing::Test {
   sim::SimPc pc;
   std::vector<int> answers;
   std::function<void(sim::SimPc&)> prepare;
+  std::vector<std::string> statuses;
 };
 
 // A detection script reads what the last run that got as far as the registry left; nothing is
@@ -111,9 +121,13 @@ TEST_F(DeploymentRun, TheKeysHoldWhatSucceededAndKeepWhatEarlierRunsLeft) {
     EXPECT_EQ(Run(c.release, c.machine), c.exitCode);
     const bool hasValue = pc.system.registry.GetValue(kTargetDevice, "FWVersion") != nullptr;
     EXPECT_EQ(hasValue, !c.fwVersion.empty());
-    if (hasValue) EXPECT_EQ(pc.system.registry.GetString(kTargetDevice, "FWVersion"), c.fwVersion);
+    if (hasValue) {
+      EXPECT_EQ(pc.system.registry.GetString(kTargetDevice, "FWVersion"), c.fwVersion);
+    }
     EXPECT_EQ(pc.system.registry.HasKey(kNoTargetDevice), c.noTarget);
-    if (!c.machine.empty()) EXPECT_EQ(Firmware("K5"), c.firmwareAfter);
+    if (!c.machine.empty()) {
+      EXPECT_EQ(Firmware("K5"), c.firmwareAfter);
+    }
   }
 }
 
@@ -132,20 +146,25 @@ TEST_F(DeploymentRun, ASilentRunShowsOnlyTheStyle9FinishBoxAndRestartsWithoutAsk
        9,
        false,
        "",
+       "K5FW0100",
        0,
        {"Information: Flash finished !"},
        0},
-      {"style 9, failed: no box", 9, false, kRefuses, 1, {}, 0},
-      {"restart after the update, not asked", 0, true, "", 0, {}, 1},
-      {"no restart after a failure", 0, true, kRefuses, 1, {}, 0},
+      {"style 9, failed: no box", 9, false, kRefuses, "K5FW0100", 1, {}, 0},
+      {"style 9, up to date: no box", 9, false, "", "K5FW0300", 0, {}, 0},
+      {"restart after the update, not asked", 0, true, "", "K5FW0100", 0, {}, 1},
+      {"no restart after a failure", 0, true, kRefuses, "K5FW0100", 1, {}, 0},
+      {"no restart for a drive already up to date", 0, true, "", "K5FW0300", 0, {}, 0},
       {"style 9 with a restart: the box, then the restart",
        9,
        true,
        "",
+       "K5FW0100",
        0,
        {"Information: Flash finished !"},
        1},
   };
+
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     pack::Release release = ReleaseFor(kModel, c.style);
@@ -162,7 +181,7 @@ TEST_F(DeploymentRun, ASilentRunShowsOnlyTheStyle9FinishBoxAndRestartsWithoutAsk
 }
 
 // The list order is the scan order; the run's exit code is the last updated drive's, and only
-// the last drive's own success restarts Windows.
+// the last drive's own success restarts Windows and tells the end.
 TEST_F(DeploymentRun, AnAutomaticRunEndsWithTheCodeOfTheLastDriveItUpdated) {
   struct Case {
     const char* name;
@@ -180,11 +199,50 @@ TEST_F(DeploymentRun, AnAutomaticRunEndsWithTheCodeOfTheLastDriveItUpdated) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    pack::Release release = ReleaseFor(kModel, 0);
+    pack::Release release = ReleaseFor(kModel, 9);
     SetOption(release, kAutoMode);
     SetOption(release, kRebootSystem);
     EXPECT_EQ(Run(release, c.machine), c.exitCode);
     EXPECT_EQ(pc.system.Restarts().size(), c.restarts);
+    // The finish box of style 9 belongs to the last drive as well.
+    EXPECT_EQ(pc.MessageBoxes().size(), c.restarts);
+  }
+}
+
+// After an update the disk is restarted so that Windows reads the drive again, unless something
+// else will: a restart of Windows, a rescan that saw the new revision.
+TEST_F(DeploymentRun, TheDiskIsRestartedAfterAnUpdateUnlessTheReleaseOrTheDriveSaysOtherwise) {
+  struct Case {
+    const char* name;
+    std::function<void(pack::Release&)> options;
+    bool systemDrive;
+    bool refreshed;
+    std::string firmware = "K5FW0100";
+  };
+  const Case cases[] = {
+      {"a plain update", [](pack::Release&) {}, false, true},
+      {"skip_info_refresh", [](pack::Release& r) { SetOption(r, kSkipInfoRefresh); }, false, false},
+      {"reboot_system", [](pack::Release& r) { SetOption(r, kRebootSystem); }, false, false},
+      // Deployment style sends no vendor version command, so the extended revision the rescan
+      // checks is the revision itself; this family activates the image at once.
+      {"the rescan after the drive's restart saw the new revision",
+       [](pack::Release& r) {
+         r = ReleaseFor(kModel, 20, "A5FW0200");
+         SetOption(r, kReBoot);
+       },
+       false, false, "A5FW0100"},
+      {"the system drive", [](pack::Release&) {}, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    pack::Release release = ReleaseFor(kModel, 0);
+    c.options(release);
+    prepare = [&](sim::SimPc& p) {
+      if (c.systemDrive) p.devices.Find(transport_test::DiskId("K5"))->disk->volumes = "C";
+    };
+    EXPECT_EQ(Run(release, Sata("K5", 0, "", kModel, c.firmware)), 0);
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "Updating device information ..."),
+              c.refreshed ? 1 : 0);
   }
 }
 
@@ -213,6 +271,15 @@ TEST_F(DeploymentRun, TheHandOffLeavesItsFilesInTheSystemDirectoryTheProgramSees
     EXPECT_EQ(Firmware("K5"), "K5FW0100");
     EXPECT_TRUE(pc.system.Restarts().empty());  // the question was answered No
   }
+
+  // A drive already up to date is not handed over.
+  pack::Release upToDate = BootTimeRelease();
+  upToDate.images[0].rows = {{"", "", kModel}};
+  prepare = nullptr;
+  answers.clear();
+  EXPECT_EQ(Run(upToDate, Sata("K5", 0, "", kModel, "K5FW0300")), 0);
+  EXPECT_FALSE(pc.files.Exists("C:\\Windows\\SysWOW64\\FW.bin"));
+  EXPECT_TRUE(pc.MessageBoxes().empty());
 
   // An image file Windows refuses: nothing else is written, nothing is asked, and the exit code
   // is the same 11.
