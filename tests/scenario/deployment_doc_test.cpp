@@ -57,13 +57,14 @@ enum Option {
 
 class DeploymentRun : public ::testing::Test {
  protected:
-  int Run(const pack::Release& release, const std::string& machine) {
+  int Run(const pack::Release& release, const std::string& machine,
+          const std::string& arguments = "/S") {
     Load(Pack(release));
     pc.Reset();
     sim::LoadMachine(pc, transport_test::kController + machine, "test");
     if (prepare) prepare(pc);
     for (int answer : answers) pc.ScriptAnswer(answer);
-    pc.commandLine = "\"" + pc.moduleFileName + "\" /S";
+    pc.commandLine = "\"" + pc.moduleFileName + "\" " + arguments;
     return sim::RunProgram(
         pc, [this](const app::TTravokMain& main) { statuses = main.StatusHistory(); });
   }
@@ -206,6 +207,45 @@ TEST_F(DeploymentRun, AnAutomaticRunEndsWithTheCodeOfTheLastDriveItUpdated) {
     EXPECT_EQ(pc.system.Restarts().size(), c.restarts);
     // The finish box of style 9 belongs to the last drive as well.
     EXPECT_EQ(pc.MessageBoxes().size(), c.restarts);
+  }
+}
+
+// Updater mode reaches the one drive the command line names, and writes its result like any run.
+TEST_F(DeploymentRun, UpdaterModeUpdatesTheDriveTheCommandLineNames) {
+  const std::string csmi =
+      "[[csmi]]\nport = 3\n\n[[csmi.phy]]\nphy = 0\nsas_address = [1, 2, 3, 4, 5, 6, 7, 8]\n\n"
+      "[csmi.phy.ata]\nmodel = \"" +
+      std::string(kModel) + "\"\nfirmware = \"K5FW0100\"\nserial = \"SN-CSMI\"\n";
+  struct Case {
+    const char* arguments;
+    int exitCode;
+    std::string updated;  // the drive that received the image: A, B or the CSMI one
+  };
+  const Case cases[] = {
+      {"/T:\\\\.\\PhysicalDrive0", 0, "A"},
+      {"/T:\\\\.\\PhysicalDrive1", 0, "B"},
+      {"/T:\\\\.\\PhysicalDrive7", 3, ""},  // no such drive
+      {"/C:3,0102030405060708", 0, "CSMI"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    pack::Release release = ReleaseFor(kModel);
+    SetOption(release, kUpdaterMode);
+    EXPECT_EQ(Run(release, Sata("A", 0) + Sata("B", 1) + csmi, c.arguments), c.exitCode);
+    const auto downloads = [](const sim::SimSataDrive& drive) {
+      return std::count_if(drive.Records().begin(), drive.Records().end(),
+                           [](const sim::SimAtaRecord& r) {
+                             return r.command.registers[sim::ata::kCommand] == 0x92;
+                           });
+    };
+    const sim::SimSataDrive& phyDrive = *pc.scsiPorts.at(3).csmi->phys.at(0).drive;
+    EXPECT_EQ(downloads(*pc.devices.Find(transport_test::DiskId("A"))->disk->ata) > 0,
+              c.updated == "A");
+    EXPECT_EQ(downloads(*pc.devices.Find(transport_test::DiskId("B"))->disk->ata) > 0,
+              c.updated == "B");
+    EXPECT_EQ(downloads(phyDrive) > 0, c.updated == "CSMI");
+    EXPECT_EQ(pc.system.registry.GetValue(kTargetDevice, "FWVersion") != nullptr,
+              !c.updated.empty());
   }
 }
 
