@@ -258,11 +258,14 @@ TEST_F(DeploymentRun, TheDiskIsRestartedAfterAnUpdateUnlessTheReleaseOrTheDriveS
     bool systemDrive;
     bool refreshed;
     std::string firmware = "K5FW0100";
+    std::string arguments = "/S";
   };
   const Case cases[] = {
       {"a plain update", [](pack::Release&) {}, false, true},
       {"skip_info_refresh", [](pack::Release& r) { SetOption(r, kSkipInfoRefresh); }, false, false},
       {"reboot_system", [](pack::Release& r) { SetOption(r, kRebootSystem); }, false, false},
+      {"updater_mode", [](pack::Release& r) { SetOption(r, kUpdaterMode); }, false, false,
+       "K5FW0100", "/T:\\\\.\\PhysicalDrive0"},
       // Deployment style sends no vendor version command, so the extended revision the rescan
       // checks is the revision itself; this family activates the image at once.
       {"the rescan after the drive's restart saw the new revision",
@@ -280,9 +283,13 @@ TEST_F(DeploymentRun, TheDiskIsRestartedAfterAnUpdateUnlessTheReleaseOrTheDriveS
     prepare = [&](sim::SimPc& p) {
       if (c.systemDrive) p.devices.Find(transport_test::DiskId("K5"))->disk->volumes = "C";
     };
-    EXPECT_EQ(Run(release, Sata("K5", 0, "", kModel, c.firmware)), 0);
-    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "Updating device information ..."),
-              c.refreshed ? 1 : 0);
+    EXPECT_EQ(Run(release, Sata("K5", 0, "", kModel, c.firmware), c.arguments), 0);
+    // The disk is removed through its class installer, then found again by the rescan.
+    const auto stops = std::count_if(pc.Journal().begin(), pc.Journal().end(), [](const auto& e) {
+      return e.starts_with("SetupDiCallClassInstaller ") &&
+             e.find(transport_test::DiskId("K5")) != std::string::npos;
+    });
+    EXPECT_EQ(stops > 0, c.refreshed);
   }
 }
 
