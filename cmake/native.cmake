@@ -109,6 +109,7 @@ add_executable(travok_tests
   tests/scenario/update_run_test.cpp
   tests/scenario/run_account_test.cpp
   tests/scenario/fault_matrix_test.cpp
+  tests/scenario/deployment_doc_test.cpp
 )
 target_link_libraries(travok_tests PRIVATE travok_sim_account travok_packer OpenSSL::Crypto
                       PkgConfig::TOMLPLUSPLUS GTest::gtest_main)
