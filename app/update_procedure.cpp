@@ -281,6 +281,23 @@ void TTravokMain::AdjustDownloadMode(const discovery::DevInfo& drive) {
   if (PackageConfig.iFlashMode != 1 && NeedsSegmentedDownload(drive)) PackageConfig.iFlashMode = 1;
 }
 
+namespace {
+
+// A firmware download request for `drive`: how the worker reaches it, and the commit action
+// the NVMe paths require.
+void AddressDownload(worker::_KV_THREAD_PARAMETER& r, const discovery::DevInfo& drive) {
+  r.bIsNvme = drive.bIsNvme;
+  r.bIsNvmeIrstDriver = drive.bIsNVMe_IrstDriver;
+  r.iCommitAction = 1;
+  r.PortNumber = drive.PortNumber;
+  r.TargetId = drive.TargetId;
+  r.PathId = drive.PathId;
+  r.Lun = drive.Lun;
+  r.iCommand = worker::kKvFirmwareDownload;
+}
+
+}  // namespace
+
 worker::_KV_THREAD_PARAMETER TTravokMain::DownloadRequest(const TUpdateRun& run) {
   const discovery::DevInfo& d = run.drive;
   worker::_KV_THREAD_PARAMETER r;
@@ -290,15 +307,8 @@ worker::_KV_THREAD_PARAMETER TTravokMain::DownloadRequest(const TUpdateRun& run)
   r.bReBoot = PackageConfig.ReBoot;
   r.Bootcode = PackageConfig.Bootcode;
   r.bUse16KB = run.bSmiUse16KB;
-  r.bIsNvme = d.bIsNvme;
-  r.bIsNvmeIrstDriver = d.bIsNVMe_IrstDriver;
   r.iNvmeFwSlot = iFlashSlot;
-  r.iCommitAction = 1;
-  r.PortNumber = d.PortNumber;
-  r.TargetId = d.TargetId;
-  r.PathId = d.PathId;
-  r.Lun = d.Lun;
-  r.iCommand = worker::kKvFirmwareDownload;
+  AddressDownload(r, d);
   return r;
 }
 
@@ -465,15 +475,8 @@ void TTravokMain::ManualFileFlash(const discovery::DevInfo& drive, bool bSmiUse1
     r.bUse16KB = bSmiUse16KB;
     r.iFlashMode = PackageConfig.iFlashMode;
     r.max_sector = 1;
-    r.bIsNvme = drive.bIsNvme;
-    r.bIsNvmeIrstDriver = drive.bIsNVMe_IrstDriver;
     r.iNvmeFwSlot = 1;
-    r.iCommitAction = 1;
-    r.PortNumber = drive.PortNumber;
-    r.TargetId = drive.TargetId;
-    r.PathId = drive.PathId;
-    r.Lun = drive.Lun;
-    r.iCommand = worker::kKvFirmwareDownload;
+    AddressDownload(r, drive);
     result = RunWorker(r);
   }
   if (result == 0)
