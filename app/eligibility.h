@@ -33,8 +33,9 @@ TargetRevisions ChkO2N(const discovery::DevInfo& drive, const std::uint8_t* bloc
 bool IsAlreadyLatest(const discovery::DevInfo& drive, const std::string& shownTarget,
                      const std::uint8_t* block, const package::PackageConfig& config);
 
-// Whether an NVMe drive on the inbox driver must wait for the Intel RST driver: Windows 8 and
-// older (version codes up to 10000000h) cannot download firmware through the inbox driver.
+// Whether an NVMe drive on the inbox driver must wait for the Intel RST driver: on version codes
+// up to 10000000h (Windows 7 and older; Windows 8 codes as 10010000h) the inbox driver has no
+// firmware download.
 bool NeedsRstDriverForNvme(const discovery::DevInfo& drive, std::uint32_t versionCode);
 
 }  // namespace app

@@ -235,7 +235,7 @@ TEST_F(UpdateRun, TheHandOffLeavesTheExitCodeAndSendsNoImageToTheDrive) {
 
 // ---- NVMe on the inbox driver ----
 
-TEST_F(UpdateRun, InboxNvmeNeedsWindows81OrLaterWithoutTheRstDriver) {
+TEST_F(UpdateRun, InboxNvmeOnWindows7NeedsTheRstDriverAndWindows8Passes) {
   struct Case {
     std::uint32_t major, minor;
     int exitCode;

@@ -281,7 +281,7 @@ TEST_F(Eligibility, AlreadyLatestFollowsNFlashAndFOld) {
 
 }  // namespace
 
-TEST(NvmeRstRequirement, WindowsUpTo8NeedsTheRstDriverForAnInboxNvmeDrive) {
+TEST(NvmeRstRequirement, VersionCodesUpTo10000000hNeedTheRstDriverForAnInboxNvmeDrive) {
   struct Case {
     bool nvme, rst;
     std::uint32_t versionCode;
