@@ -29,6 +29,9 @@ constexpr float kDownloadTimeoutSeconds = 60.0f;
 constexpr std::int32_t kFlashModeNormal = 0;
 constexpr std::int32_t kFlashModeEnterprise = 2;
 
+// The sector count a segment answers with while the drive waits for the rest of an image.
+constexpr std::uint8_t kMoreMicrocodeExpected = 0x01;
+
 // The offset registers hold 16 bits; an image that fits the staging buffer never needs more.
 static_assert(kResponseBufferSize / kBlock <= 0xFFFF);
 
@@ -88,7 +91,14 @@ std::uint8_t TAtaDevice::DownloadMicrocode(const std::uint8_t* image, std::uint3
     return SendDownloadControl(kSubActivate, 0);
   }
   const std::uint8_t result = SendDownloadSegments(kSubOffsets, length, maxSectors);
-  if (result != ATACMD_OK || flashMode != kFlashModeNormal) return result;
+  if (result != ATACMD_OK) return result;
+  // Without the closing command the last segment's answer is the drive's only word on the
+  // image: a drive that still expects more microcode has not taken it.
+  if (flashMode != kFlashModeNormal) {
+    if (m_LastTaskFile[reg::kCount] != kMoreMicrocodeExpected) return ATACMD_OK;
+    m_LastAtaStatus = m_LastTaskFile[reg::kCommand];  // what the failure text shows
+    return ATACMD_ERR;
+  }
   const std::uint16_t offset = bootcode == 1 ? kOffsetBootCode
                                : !reboot     ? kOffsetNoRestart
                                              : kOffsetRestart;

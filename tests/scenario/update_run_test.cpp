@@ -147,6 +147,16 @@ TEST_F(UpdateRun, EachOutcomeEndsWithItsExitCodeAndLeavesTheDriveAsItSays) {
          SetOption(r, kSkipInfoRefresh);
        },
        "K5FW0100", "vendor_version = \"K5FW010A\"\n", "/S", 0, "Done !", "K5FW0100", 1},
+      // ...and its last segment is the only word on the image: one the drive did not take
+      // whole (it still waits for more) is a failure, not a success found again unchanged.
+      {"the flow without closing command, an image the drive does not take",
+       [](pack::Release& r) {
+         SetOption(r, kReBoot);
+         SetOption(r, kSkipInfoRefresh);
+         r.images[0].bytes.assign(8 * 512, 'K');
+       },
+       "K5FW0100", "vendor_version = \"K5FW010A\"\n", "/S", 1,
+       "ERROR: ATACMD_ERR, STATUS_REGISTER:0x50", "K5FW0100", 1},
       {"a newer drive is already up to date", [](pack::Release&) {}, "K5FW0300", "", "/S", 0,
        "This drive is the latest firmware.", "K5FW0300", 0},
       {"going back is allowed with bFOld", [](pack::Release& r) { SetOption(r, kFOld); },

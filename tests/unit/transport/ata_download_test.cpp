@@ -147,12 +147,15 @@ TEST_F(AtaDownloadTest, AOneByteImageIsOneBlockPaddedWithZeros) {
   const std::uint8_t image[] = {0xA7};
   std::memset(d.GetResponseBuffer(), 0xEE, kResponseBufferSize);
   std::memset(d.GetRequestBuffer(), 0xEE, kRequestBufferSize);
-  EXPECT_EQ(d.DownloadMicrocode(image, 1, 64, 1, 0, 0), ATACMD_OK);
+  // The byte is no image: the drive answers that it waits for the rest, and without a closing
+  // command that answer is the download's result.
+  EXPECT_EQ(d.DownloadMicrocode(image, 1, 64, 1, 0, 0), ATACMD_ERR);
   ASSERT_EQ(Sent(), Lines{"03 x1 @0"});
   std::vector<std::uint8_t> expected(512, 0);
   expected[0] = 0xA7;
   EXPECT_EQ(Drive("D").Records().back().command.data, expected);
   EXPECT_EQ(d.LastTaskFile()[reg::kCount], 0x01) << "the drive waits for the rest of an image";
+  EXPECT_FALSE(Drive("D").ImageWaiting());
 }
 
 TEST_F(AtaDownloadTest, ADriveThatAsksForTheEnterpriseFlowGetsIt) {
