@@ -13,6 +13,7 @@
 #include "sim/machine/machine_toml.h"
 #include "sim/windows/loader.h"
 #include "tests/support/release.h"
+#include "tests/support/whole_run.h"
 #include "tests/unit/transport/transport_fixture.h"
 
 namespace {
@@ -43,39 +44,11 @@ pack::Release ReleaseFor(const std::string& model, int style = 20,
   return release;
 }
 
-void SetOption(pack::Release& release, int position) {
-  release.optionDigits[std::size_t(position - 2)] = '1';
-}
-
-enum Option {
-  kReBoot = 4,
-  kAutoMode = 5,
-  kSkipInfoRefresh = 6,
-  kRebootSystem = 12,
-  kUpdaterMode = 20
-};
-
-class DeploymentRun : public ::testing::Test {
+class DeploymentRun : public WholeRun {
  protected:
-  int Run(const pack::Release& release, const std::string& machine,
-          const std::string& arguments = "/S") {
-    Load(Pack(release));
-    pc.Reset();
-    sim::LoadMachine(pc, transport_test::kController + machine, "test");
-    if (prepare) prepare(pc);
-    for (int answer : answers) pc.ScriptAnswer(answer);
-    pc.commandLine = "\"" + pc.moduleFileName + "\" " + arguments;
-    return sim::RunProgram(
-        pc, [this](const app::TTravokMain& main) { statuses = main.StatusHistory(); });
-  }
   std::string Firmware(const std::string& name) {
     return pc.devices.Find(transport_test::DiskId(name))->disk->ata->identity.firmware;
   }
-
-  sim::SimPc pc;
-  std::vector<int> answers;
-  std::function<void(sim::SimPc&)> prepare;
-  std::vector<std::string> statuses;
 };
 
 // A detection script reads what the last run that got as far as the registry left; nothing is

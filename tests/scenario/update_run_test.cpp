@@ -12,6 +12,7 @@
 #include "sim/machine/machine_toml.h"
 #include "sim/windows/loader.h"
 #include "tests/support/release.h"
+#include "tests/support/whole_run.h"
 #include "tests/unit/transport/transport_fixture.h"
 
 namespace {
@@ -62,35 +63,11 @@ pack::Release ReleaseFor(const std::string& model, const std::string& target = "
   return release;
 }
 
-void SetOption(pack::Release& release, int position, bool on = true) {
-  release.optionDigits[std::size_t(position - 2)] = on ? '1' : '0';
-}
-
-enum Option {
-  kReBoot = 4,
-  kAutoMode = 5,
-  kSkipInfoRefresh = 6,
-  kRebootSystem = 12,
-  kPreformat = 22,
-  kFOld = 24
-};
-
-class UpdateRun : public ::testing::Test {
+class UpdateRun : public WholeRun {
  protected:
-  int Run(const pack::Release& release, const std::string& machine,
-          const std::string& arguments = "/S") {
-    Load(Pack(release));
-    pc.Reset();
-    sim::LoadMachine(pc, transport_test::kController + machine, "test");
-    if (prepare) prepare(pc);
-    for (int answer : answers) pc.ScriptAnswer(answer);
-    pc.commandLine = "\"" + pc.moduleFileName + "\" " + arguments;
-    return sim::RunProgram(pc, [this](const app::TTravokMain& main) {
-      statuses = main.StatusHistory();
-      status = statuses.empty() ? "" : statuses.back();
-      updateState = main.UpdateState();
-      if (observe) observe(main);
-    });
+  void Observe(const app::TTravokMain& main) override {
+    updateState = main.UpdateState();
+    if (observe) observe(main);
   }
   sim::SimSataDrive& Drive(const std::string& name) {
     return *pc.devices.Find(transport_test::DiskId(name))->disk->ata;
@@ -110,12 +87,7 @@ class UpdateRun : public ::testing::Test {
     return out;
   }
 
-  sim::SimPc pc;
-  std::vector<int> answers;
-  std::function<void(sim::SimPc&)> prepare;
   std::function<void(const app::TTravokMain&)> observe;
-  std::string status;
-  std::vector<std::string> statuses;
   int updateState = 0;
 };
 

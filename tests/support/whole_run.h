@@ -1,0 +1,63 @@
+// Whole runs of the program on a fresh simulated PC for scenario tests: a release, a machine of
+// SATA disks below one AHCI controller and more, the answers to its boxes, and what its status
+// box showed.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/frmTravok.h"
+#include "sim/machine/machine_toml.h"
+#include "sim/windows/loader.h"
+#include "tests/support/release.h"
+#include "tests/unit/transport/transport_fixture.h"
+
+namespace testing_support {
+
+// Option positions of the package's digit string.
+enum Option {
+  kReBoot = 4,
+  kAutoMode = 5,
+  kSkipInfoRefresh = 6,
+  kRebootSystem = 12,
+  kUpdaterMode = 20,
+  kPreformat = 22,
+  kFOld = 24
+};
+
+inline void SetOption(pack::Release& release, int position, bool on = true) {
+  release.optionDigits[std::size_t(position - 2)] = on ? '1' : '0';
+}
+
+class WholeRun : public ::testing::Test {
+ protected:
+  // Runs `release` to its exit code on `machine` (after the AHCI controller), with the
+  // command-line arguments after the program's name.
+  int Run(const pack::Release& release, const std::string& machine,
+          const std::string& arguments = "/S") {
+    Load(Pack(release));
+    pc.Reset();
+    sim::LoadMachine(pc, transport_test::kController + machine, "test");
+    if (prepare) prepare(pc);
+    for (int answer : answers) pc.ScriptAnswer(answer);
+    pc.commandLine = "\"" + pc.moduleFileName + "\" " + arguments;
+    return sim::RunProgram(pc, [this](const app::TTravokMain& main) {
+      statuses = main.StatusHistory();
+      status = statuses.empty() ? "" : statuses.back();
+      Observe(main);
+    });
+  }
+  // What a test reads of the main window at the end of the run.
+  virtual void Observe(const app::TTravokMain&) {}
+
+  sim::SimPc pc;
+  std::vector<int> answers;
+  std::function<void(sim::SimPc&)> prepare;
+  std::vector<std::string> statuses;  // the status box's texts in order
+  std::string status;                 // the last of them
+};
+
+}  // namespace testing_support
