@@ -141,14 +141,16 @@ TEST_F(Wine, ABrokenOptionDigitEndsWith255AfterTheErrorBox) {
   EXPECT_NE(box.output.find("' ' is not a valid boolean value."), std::string::npos) << box.output;
 }
 
-TEST_F(Wine, UpdaterModeEndsWith2Or8OnAnUnusableCommandLine) {
+// A usable target that reaches no drive in the Wine prefix ends with 3.
+TEST_F(Wine, UpdaterModeEndsWith2Or8OnAnUnusableCommandLineAnd3WithoutTheDrive) {
   const auto exe = Release("1", 20);
   struct Case {
     const char* arguments;
     int exitCode;
   };
   for (const Case& c : {Case{"", 2}, Case{"/t:\\\\?\\scsi#disk#1", 2}, Case{"/T:", 2},
-                        Case{"/C:x,01", 8}, Case{"/C:3,0123456789ABCDEF01", 8}})
+                        Case{"/C:x,01", 8}, Case{"/C:3,0123456789ABCDEF01", 8},
+                        Case{"/C:3,0123456789ABCDEF", 3}, Case{"/T:\\\\.\\PhysicalDrive9", 3}})
     EXPECT_EQ(Run(exe, "updater", c.arguments), c.exitCode) << c.arguments;
 }
 
