@@ -34,7 +34,7 @@ bool LoadRelease(std::span<const std::uint8_t> file, std::string* error) {
   return true;
 }
 
-int RunProgram(SimPc& pc, const app::MainWindowObserver& observer) {
+int RunProgram(os::Os& pc, const app::MainWindowObserver& observer) {
   os::Install(&pc);
   const int exitCode = app::RunTravok(observer);
   os::Install(nullptr);

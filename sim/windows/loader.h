@@ -19,7 +19,8 @@ bool LoadRelease(std::span<const std::uint8_t> file, std::string* error);
 // unfilled template), undoing every LoadRelease.
 void RestoreOwnPackage();
 
-// Runs the program on `pc` from its process entry to its end and returns the exit code.
-int RunProgram(SimPc& pc, const app::MainWindowObserver& observer = {});
+// Runs the program on `pc` (a SimPc, or one hosted by a real Windows) from its process entry
+// to its end and returns the exit code.
+int RunProgram(os::Os& pc, const app::MainWindowObserver& observer = {});
 
 }  // namespace sim
