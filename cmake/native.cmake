@@ -27,7 +27,8 @@ endif()
 find_package(nlohmann_json REQUIRED)
 add_library(travok_sim_account STATIC tools/travok-sim/account.cpp tools/travok-sim/report.cpp)
 target_link_libraries(travok_sim_account PUBLIC travok_sim nlohmann_json::nlohmann_json)
-add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp)
+add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp
+               tools/travok-sim/host_none.cpp)
 target_link_libraries(travok-sim PRIVATE travok_sim_account CLI11::CLI11)
 
 add_executable(travok_tests
@@ -90,7 +91,7 @@ gtest_discover_tests(travok_tests DISCOVERY_TIMEOUT 60)
 set(TRAVOK_WIN64_DIR "${CMAKE_SOURCE_DIR}/build/win64" CACHE PATH "the win64 build")
 set(TRAVOK_WIN32_DIR "${CMAKE_SOURCE_DIR}/build/win32" CACHE PATH "the win32 build")
 add_executable(travok_wine_tests tests/wine/wine_test.cpp)
-target_link_libraries(travok_wine_tests PRIVATE travok_packer travok_core GTest::gtest_main)
+target_link_libraries(travok_wine_tests PRIVATE travok_packer travok_sim GTest::gtest_main)
 target_compile_definitions(travok_wine_tests PRIVATE
   TRAVOK_WIN64_DIR="${TRAVOK_WIN64_DIR}" TRAVOK_WIN32_DIR="${TRAVOK_WIN32_DIR}"
   TRAVOK_BINARY_DIR="${CMAKE_BINARY_DIR}")

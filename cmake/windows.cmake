@@ -49,3 +49,35 @@ target_link_options(enumerate_probe PRIVATE -static -static-libgcc -static-libst
 add_executable(message_probe tests/wine/message_probe.cpp)
 target_link_libraries(message_probe PRIVATE travok_win32)
 target_link_options(message_probe PRIVATE -static -static-libgcc -static-libstdc++)
+
+# travok-sim.exe (x86_64, for the tests under Wine): the program on this Windows with only its
+# storage simulated. The header-only libraries it uses come from the build machine, through a
+# folder that holds only them, so that no Linux header of /usr/include stands in for mingw's.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_headers ${CMAKE_BINARY_DIR}/header-libraries)
+  file(MAKE_DIRECTORY ${_headers})
+  foreach(_library toml++ CLI nlohmann)
+    if(NOT EXISTS /usr/include/${_library})
+      message(FATAL_ERROR "/usr/include/${_library} is missing: run scripts/install-deps")
+    endif()
+    file(CREATE_LINK /usr/include/${_library} ${_headers}/${_library} SYMBOLIC)
+  endforeach()
+  add_library(travok_header_libraries INTERFACE)
+  target_include_directories(travok_header_libraries SYSTEM INTERFACE ${_headers})
+  target_compile_definitions(travok_header_libraries INTERFACE TOML_HEADER_ONLY=1)
+
+  add_library(travok_format STATIC package/package_locator.cpp)
+  target_include_directories(travok_format PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  include(cmake/sim.cmake)
+  target_link_libraries(travok_sim PRIVATE travok_header_libraries)
+  # GCC 12 at -O3 takes std::string's own copies for overlapping ones (as native-release does).
+  target_compile_options(travok_sim PRIVATE -Wno-restrict)
+  add_library(travok_sim_account STATIC tools/travok-sim/account.cpp tools/travok-sim/report.cpp)
+  target_link_libraries(travok_sim_account PUBLIC travok_sim travok_header_libraries)
+  target_compile_options(travok_sim_account PRIVATE -Wno-restrict)
+  add_executable(travok-sim tools/travok-sim/main.cpp tools/travok-sim/identify.cpp
+                 tools/travok-sim/host_windows.cpp)
+  target_link_libraries(travok-sim PRIVATE travok_sim_account travok_win32)
+  target_compile_options(travok-sim PRIVATE -Wno-restrict)
+  target_link_options(travok-sim PRIVATE -static -static-libgcc -static-libstdc++)
+endif()

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "os/os.h"
@@ -18,7 +19,10 @@ namespace sim {
 
 class SimHostedPc final : public os::Os {
  public:
-  SimHostedPc(os::Os& host, SimPc& storage) : m_Host(host), m_Pc(storage) {}
+  // `commandLine` is the program's: the process's own carries the options of the tool that
+  // hosts it.
+  SimHostedPc(os::Os& host, SimPc& storage, std::string commandLine)
+      : m_Host(host), m_Pc(storage), m_CommandLine(std::move(commandLine)) {}
   SimHostedPc(const SimHostedPc&) = delete;
   SimHostedPc& operator=(const SimHostedPc&) = delete;
 
@@ -89,6 +93,8 @@ class SimHostedPc final : public os::Os {
   os::Hmodule GetModuleHandleA(const std::string& moduleName) override;
   os::FarProc GetProcAddress(os::Hmodule module, const std::string& procName) override;
   bool FreeLibrary(os::Hmodule module) override;
+
+  std::string GetCommandLineA() override { return m_CommandLine; }
 
   // The host side.
   os::Hwnd CreateWindowExA(std::uint32_t exStyle, const std::string& className,
@@ -161,7 +167,6 @@ class SimHostedPc final : public os::Os {
   bool KillTimer(os::Hwnd hwnd, std::uintptr_t id) override { return m_Host.KillTimer(hwnd, id); }
   std::uint32_t GetLastError() override { return m_Host.GetLastError(); }
   void SetLastError(std::uint32_t error) override { return m_Host.SetLastError(error); }
-  std::string GetCommandLineA() override { return m_Host.GetCommandLineA(); }
   std::string GetModuleFileNameA() override { return m_Host.GetModuleFileNameA(); }
   os::Handle GetCurrentProcess() override { return m_Host.GetCurrentProcess(); }
   os::Handle OpenMutexA(std::uint32_t access, bool inherit, const std::string& name) override {
@@ -298,6 +303,7 @@ class SimHostedPc final : public os::Os {
 
   os::Os& m_Host;
   SimPc& m_Pc;
+  const std::string m_CommandLine;
   std::mutex m_Lock;
   std::set<std::uintptr_t> m_Handed;  // marked handles, keys and modules the PC handed out
 };

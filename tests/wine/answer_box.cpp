@@ -1,7 +1,8 @@
 // Answers a message box of another process under Wine, as a user would: waits for a dialog
-// with the given caption, prints its text, and presses the given button.
+// with the given caption, prints its text, and presses the given button, after reading it for
+// HOLD-MS milliseconds.
 //
-//   answer_box.exe CAPTION BUTTON-ID [SECONDS]
+//   answer_box.exe CAPTION BUTTON-ID [SECONDS [HOLD-MS]]
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -24,10 +25,12 @@ int main(int argc, char** argv) {
   if (argc < 3) return 2;
   const int button = std::atoi(argv[2]);
   const int seconds = argc > 3 ? std::atoi(argv[3]) : 30;
+  const int hold = argc > 4 ? std::atoi(argv[4]) : 0;
   for (int i = 0; i < seconds * 20; ++i) {
     if (HWND box = FindWindowA("#32770", argv[1])) {
       EnumChildWindows(box, PrintStaticText, 0);
       std::fflush(stdout);
+      Sleep(DWORD(hold));
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
       return 0;
     }

@@ -14,6 +14,7 @@
 #include "framework/bytes.h"
 #include "package/package_layout.h"
 #include "package/package_locator.h"
+#include "sim/drives/sim_firmware_image.h"
 #include "tools/travok-pack/packer.h"
 
 namespace {
@@ -80,8 +81,9 @@ class Wine : public ::testing::Test {
   }
 
   void SetUp() override {
-    for (const char* program : {"travok.exe", "answer_box.exe", "platform_probe.exe",
-                                "version_probe.exe", "enumerate_probe.exe", "message_probe.exe"})
+    for (const char* program :
+         {"travok.exe", "travok-sim.exe", "answer_box.exe", "platform_probe.exe",
+          "version_probe.exe", "enumerate_probe.exe", "message_probe.exe"})
       ASSERT_TRUE(fs::exists(kWin64Dir / program))
           << (kWin64Dir / program).string()
           << " is missing: build the win64 preset first (cmake --preset win64 && cmake --build "
@@ -234,6 +236,130 @@ TEST_F(Wine, TheDiskEnumerationRunsAgainstTheSystemsOwnSetupApi) {
   EXPECT_GE(disks, 0);
   EXPECT_EQ(std::count(probe.output.begin(), probe.output.end(), '\n'), 1 + 2 * disks)
       << probe.output;
+}
+
+// ---- Whole updates under Wine: the real Windows layer over simulated drives ----
+
+// travok-sim.exe hands the program to Wine (its windows, boxes, timers, worker thread, files and
+// registry) and simulates only the storage. A release of package style 9 ends a successful run
+// with its "Flash finished !" box, shown in silent mode too; the box is read for four seconds
+// before it is answered, and the progress timer goes on meanwhile, since the box's own loop
+// dispatches the main window's timer messages: three seconds after the download started, the
+// bar of a finished update is full.
+class WineUpdate : public Wine {
+ protected:
+  struct Result {
+    Outcome run, box;
+  };
+
+  // Runs a release for `model` as `name` under the given Wine Windows version on `machine`;
+  // answers the finish box when `finishBox`.
+  Result Update(const std::string& model, const std::string& target, const std::string& machine,
+                const std::string& name, const std::string& windowsVersion, bool finishBox) {
+    pack::Release release;
+    release.title = "Corvane Travok Utility for Windows";
+    release.version = "v3.2.0.1";
+    release.visualStyle = 9;
+    pack::ReleaseImage image;
+    image.source = "fw.bin";
+    image.bytes = sim::MakeSimFirmwareImage(model, target, 65536);
+    image.newFw = target;
+    image.rows = {{"", "", model}};
+    release.images.push_back(image);
+    release.optionDigits[pack::kWindowsFlashPosition - 2] = '1';
+    auto exe = ReadFile(kWin64Dir / "travok-sim.exe");
+    pack::WriteRelease(exe, release);
+    WriteFile(kWorkDir / name, exe);
+    std::ofstream(kWorkDir / "machine.toml") << machine;
+    Shell(Env() + kWine + " reg add 'HKCU\\Software\\Wine\\AppDefaults\\" + name +
+          "' /v Version /d " + windowsVersion + " /f >/dev/null 2>&1");
+
+    std::future<Outcome> box;
+    if (finishBox)
+      box = std::async(std::launch::async, [] {
+        return Shell(Env() + kWine + " '" + (kWin64Dir / "answer_box.exe").string() +
+                     "' Information 1 120 4000 2>/dev/null");
+      });
+    Result result;
+    result.run = Shell("cd '" + kWorkDir.string() + "' && " + Env() + kWine + " " + name +
+                       " --machine machine.toml --args /S 2>/dev/null");
+    if (finishBox) result.box = box.get();
+    return result;
+  }
+
+  static void ExpectUpdated(const Result& r, const std::string& revisions,
+                            const std::string& commands) {
+    EXPECT_EQ(r.run.exitCode, 0) << r.run.output;
+    EXPECT_NE(r.run.output.find("revision " + revisions + "\r\n"), std::string::npos)
+        << r.run.output;
+    EXPECT_NE(r.run.output.find(commands), std::string::npos) << r.run.output;
+    EXPECT_NE(r.run.output.find("progress:  100%"), std::string::npos) << r.run.output;
+    EXPECT_EQ(r.box.exitCode, 0) << "no finish box appeared";
+    EXPECT_NE(r.box.output.find("Flash finished !"), std::string::npos) << r.box.output;
+  }
+};
+
+constexpr const char* kSataMachine = R"(
+[[device]]
+instance_id = 'PCI\VEN_8086&DEV_A352\3&11583659&0&B8'
+class = "hdc"
+service = "storahci"
+
+[[disk]]
+instance_id = 'SCSI\DISK&VEN_&PROD_K5\4&2A37BD3B&0&000000'
+parent = 'PCI\VEN_8086&DEV_A352\3&11583659&0&B8'
+friendly_name = "CORVANE K5 512GB"
+scsi_address = [0, 0, 0, 0]
+
+[disk.ata]
+model = "CORVANE K5 512GB"
+firmware = "K5FW0150"
+serial = "SN-K5"
+vendor_version = "A5FW010A"
+)";
+
+constexpr const char* kNvmeMachine = R"(
+[[device]]
+instance_id = 'PCI\VEN_144D&DEV_A808\4&1F7E4B4B&0&00E0'
+class = "scsiadapter"
+service = "stornvme"
+
+[[disk]]
+instance_id = 'SCSI\DISK&VEN_NVME&PROD_N7\5&1&0&000000'
+parent = 'PCI\VEN_144D&DEV_A808\4&1F7E4B4B&0&00E0'
+bus_type = 0x11
+friendly_name = "CORVANE N7 1TB"
+scsi_address = [1, 0, 0, 0]
+
+[disk.nvme]
+model = "CORVANE N7 1TB"
+serial = "SN-N7"
+firmware = "N7FW0100"
+frmw = 0x16
+fwug = 0
+)";
+
+TEST_F(WineUpdate, ASataDriveTakesItsImageFromTheWorkerThreadAndTheRunEndsWithAFullBar) {
+  const Result r =
+      Update("CORVANE K5 512GB", "K5FW0200", kSataMachine, "sata-update.exe", "win7", true);
+  ExpectUpdated(r, "K5FW0150 -> K5FW0200", "DOWNLOAD MICROCODE 03h x128, DOWNLOAD MICROCODE 07h");
+}
+
+// The inbox driver passes firmware requests on from Windows 10 on; Windows 7 needs the RST
+// driver, and its run ends with 7 before any image is sent.
+TEST_F(WineUpdate, AnNvmeDriveOnTheInboxDriverTakesItsImageOnWindows10AndNothingOnWindows7) {
+  const Result updated =
+      Update("CORVANE N7 1TB", "N7FW0200", kNvmeMachine, "nvme-update.exe", "win10", true);
+  ExpectUpdated(updated, "N7FW0100 -> N7FW0200",
+                "Firmware Image Download x16, Firmware Commit (action 3, slot 2)");
+
+  const Result refused =
+      Update("CORVANE N7 1TB", "N7FW0200", kNvmeMachine, "nvme-win7.exe", "win7", false);
+  EXPECT_EQ(refused.run.exitCode, 7) << refused.run.output;
+  EXPECT_NE(refused.run.output.find("revision N7FW0100 (unchanged)"), std::string::npos)
+      << refused.run.output;
+  EXPECT_EQ(refused.run.output.find("Firmware Image Download"), std::string::npos)
+      << refused.run.output;
 }
 
 // The PE's section headers: the package areas must lie in writable initialised data that

@@ -1,11 +1,13 @@
 #include "tools/travok-sim/account.h"
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <set>
 
 #include "discovery/dev_info.h"
 #include "framework/conversions.h"
+#include "sim/sim_hosted_pc.h"
 #include "sim/windows/loader.h"
 
 namespace travok_sim {
@@ -198,12 +200,12 @@ void TakeWrites(const sim::SimPc& pc, RunAccount& account) {
 
 }  // namespace
 
-RunAccount RunWithAccount(sim::SimPc& pc) {
+RunAccount RunWithAccount(sim::SimPc& pc, os::Os* host) {
   RunAccount account;
+  account.hosted = host != nullptr;
   account.commandLine = pc.commandLine;
   const std::vector<MachineDrive> drives = MachineDrives(pc);
-  const std::uint64_t start = pc.NowMicroseconds();
-  account.exitCode = sim::RunProgram(pc, [&](const app::TTravokMain& main) {
+  const app::MainWindowObserver observer = [&](const app::TTravokMain& main) {
     const app::TDriveList& list = main.DriveList();
     for (std::size_t i = 0; i < list.cboDrives.Items.size(); ++i) {
       const auto& r = main.StartUpDevInfo()[std::size_t(list.ItemMap()[i])];
@@ -213,8 +215,23 @@ RunAccount RunWithAccount(sim::SimPc& pc) {
                                 int(i) == list.cboDrives.ItemIndex});
     }
     account.statuses = main.StatusHistory();
-  });
-  account.virtualMicroseconds = pc.NowMicroseconds() - start;
+    // Updater mode shows its own bar.
+    account.progress =
+        (main.Config().bUpdaterMode ? list.ProgressBar1 : list.ProgressBar2).Position;
+  };
+  if (host) {
+    sim::SimHostedPc hosted(*host, pc, pc.commandLine);
+    const auto start = std::chrono::steady_clock::now();
+    account.exitCode = sim::RunProgram(hosted, observer);
+    account.virtualMicroseconds =
+        std::uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count());
+  } else {
+    const std::uint64_t start = pc.NowMicroseconds();
+    account.exitCode = sim::RunProgram(pc, observer);
+    account.virtualMicroseconds = pc.NowMicroseconds() - start;
+  }
   for (const MachineDrive& d : drives) account.drives.push_back(Account(d));
   for (const auto& box : pc.MessageBoxes())
     account.messages.push_back({box.caption, box.text, AnswerName(box.answer)});
@@ -249,6 +266,15 @@ std::string AccountText(const RunAccount& a) {
   std::string statuses;
   for (const std::string& s : a.statuses) statuses += (statuses.empty() ? "" : " / ") + s;
   line("status:    " + (statuses.empty() ? std::string("nothing shown") : statuses));
+  line("progress:  " + std::to_string(a.progress) + "%");
+  char time[64];
+  if (a.hosted) {
+    line("messages, restarts, registry and files: this Windows' own");
+    std::snprintf(time, sizeof time, "time: %.3f s", double(a.virtualMicroseconds) / 1'000'000.0);
+    line(time);
+    line("exit code: " + std::to_string(a.exitCode));
+    return out;
+  }
   line("messages:" + std::string(a.messages.empty() ? " none shown" : ""));
   for (const MessageAccount& m : a.messages)
     line("  [" + m.caption + "] " + m.text + " -> " + m.answer);
@@ -258,7 +284,6 @@ std::string AccountText(const RunAccount& a) {
   for (const RegistryWrite& r : a.registry) line("  " + r.key + "  " + r.name + " = " + r.value);
   line("files:" + std::string(a.files.empty() ? " none left" : ""));
   for (const FileLeft& f : a.files) line("  " + f.path + "  " + std::to_string(f.size) + " bytes");
-  char time[64];
   std::snprintf(time, sizeof time, "virtual time: %.3f s",
                 double(a.virtualMicroseconds) / 1'000'000.0);
   line(time);

@@ -50,13 +50,18 @@ struct RunAccount {
   std::vector<std::uint32_t> restarts;  // ExitWindowsEx flags
   std::vector<RegistryWrite> registry;
   std::vector<FileLeft> files;
-  std::uint64_t virtualMicroseconds = 0;
+  int progress = 0;  // the progress bar's position when the run ended, in percent
+  // Run under a real Windows (travok-sim.exe): the windows, boxes, registry and files are that
+  // Windows' own, and the time is real.
+  bool hosted = false;
+  std::uint64_t virtualMicroseconds = 0;  // or the real time of a hosted run
   int exitCode = 0;
 };
 
 // Runs the program on `pc` with the command line and answers already set there, and gives the
-// account of the run.
-RunAccount RunWithAccount(sim::SimPc& pc);
+// account of the run. With a `host`, only the storage calls reach `pc` (whose command line is
+// still the program's); the rest go to the host.
+RunAccount RunWithAccount(sim::SimPc& pc, os::Os* host = nullptr);
 
 // The account as lines for a person.
 std::string AccountText(const RunAccount& account);

@@ -11,6 +11,12 @@
 //                                      a firmware image the simulated drives of model M take
 //
 // A packed copy of travok-sim itself runs with the package it carries, as the product does.
+//
+// travok-sim.exe (the win64 build) runs the program on the Windows it runs on, under Wine in the
+// tests: its windows, message boxes, timers, worker thread, files and registry are real, and
+// only the storage (disks, controllers, their drivers and the device tree) is simulated. Its
+// boxes are answered there, so --answer and --another-instance do not apply; --args gives the
+// program's arguments, since its command line is the real one.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
@@ -28,6 +34,7 @@
 #include "sim/sim_pc.h"
 #include "sim/windows/loader.h"
 #include "tools/travok-sim/account.h"
+#include "tools/travok-sim/host.h"
 #include "tools/travok-sim/identify.h"
 #include "tools/travok-sim/report.h"
 
@@ -167,7 +174,11 @@ int main(int argc, char** argv) {
       std::printf("%s", travok_sim::IdentifyDrives(pc).c_str());
       return 0;
     }
-    pc.commandLine = "\"" + pc.moduleFileName + "\"" + (arguments.empty() ? "" : " " + arguments);
+    os::Os* const host = travok_sim::HostWindows();
+    pc.commandLine = "\"" + (host ? host->GetModuleFileNameA() : pc.moduleFileName) + "\"" +
+                     (arguments.empty() ? "" : " " + arguments);
+    if (host && (!answers.empty() || anotherInstance))
+      throw std::runtime_error("on Windows the boxes and the other instance are real");
     for (const auto& a : answers) pc.ScriptAnswer(Answer(a));
     os::Hwnd first = 0;
     if (anotherInstance) {
@@ -175,7 +186,7 @@ int main(int argc, char** argv) {
       first = pc.AddForeignWindow("TApplication", "travok", true);
     }
     ShowPackage();
-    const travok_sim::RunAccount account = travok_sim::RunWithAccount(pc);
+    const travok_sim::RunAccount account = travok_sim::RunWithAccount(pc, host);
     if (first)
       std::printf("the running instance: %s, %s\n",
                   pc.Window(first)->iconic ? "still minimised" : "restored",

@@ -40,7 +40,8 @@ nlohmann::ordered_json AccountJson(const RunAccount& a) {
   json files = json::array();
   for (const FileLeft& f : a.files) files.push_back({{"path", f.path}, {"size", f.size}});
   out["files"] = files;
-  out["virtual_seconds"] = double(a.virtualMicroseconds) / 1'000'000.0;
+  out["progress"] = a.progress;
+  out[a.hosted ? "seconds" : "virtual_seconds"] = double(a.virtualMicroseconds) / 1'000'000.0;
   out["exit_code"] = a.exitCode;
   return out;
 }

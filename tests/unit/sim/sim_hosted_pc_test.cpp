@@ -36,7 +36,7 @@ class HostedPc : public ::testing::Test {
   void SetUp() override { sim::LoadMachine(storage, K5Machine(), "test"); }
   sim::SimPc host;     // stands for the Windows the program runs on: no disk of its own
   sim::SimPc storage;  // the drives
-  sim::SimHostedPc hosted{host, storage};
+  sim::SimHostedPc hosted{host, storage, "\"C:\\Travok\\travok.exe\" /S"};
 };
 
 // Both PCs number their objects from the same start, so the first disk handle and the first
@@ -76,7 +76,6 @@ TEST_F(HostedPc, AWholeUpdateReachesTheDrivesOnlyThroughTheStorageSide) {
   release.images[0].rows = {{"", "", kModel}};
   release.images[0].bytes = sim::MakeSimFirmwareImage(kModel, "K5FW0200", 8 * 512);
   testing_support::Load(testing_support::Pack(release));
-  host.commandLine = "\"" + host.moduleFileName + "\" /S";
 
   EXPECT_EQ(sim::RunProgram(hosted), 0);
   const auto& drive = *storage.devices.Find(transport_test::DiskId("K5"))->disk->ata;

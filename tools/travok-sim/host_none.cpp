@@ -1,0 +1,9 @@
+#include "tools/travok-sim/host.h"
+
+namespace travok_sim {
+
+os::Os* HostWindows() {
+  return nullptr;
+}
+
+}  // namespace travok_sim
