@@ -128,6 +128,13 @@ std::uint32_t StpPassThrough(SimCsmiController& c, std::span<std::uint8_t> b, st
     command.data.assign(b.begin() + stp::kData, b.begin() + stp::kData + length);
 
   std::optional<SimFault> fault = drive.TakeFault(command.registers);
+  if (fault && fault->powerLoss) {
+    drive.Record({"CSMI STP", command, timeout});
+    drive.Reset();
+    *error = fault->windowsError ? fault->windowsError : os::kERROR_IO_DEVICE;
+    *elapsedUs = fault->delayUs;
+    return 0;
+  }
   if (fault && fault->windowsError) {
     *error = fault->windowsError;
     *elapsedUs = fault->delayUs;

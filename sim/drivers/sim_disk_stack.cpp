@@ -197,6 +197,13 @@ Run Deliver(SimSataDrive& drive, const char* transport, const SimAtaCommand& com
             std::uint32_t timeout, bool bScsi) {
   Run run;
   run.fault = drive.TakeFault(command.registers);
+  if (run.fault && run.fault->powerLoss) {
+    drive.Record({transport, command, timeout});
+    drive.Reset();
+    run.error = run.fault->windowsError ? run.fault->windowsError : os::kERROR_IO_DEVICE;
+    run.elapsedUs = run.fault->delayUs;
+    return run;
+  }
   if (run.fault && run.fault->windowsError) {
     run.error = run.fault->windowsError;
     run.elapsedUs = run.fault->delayUs;

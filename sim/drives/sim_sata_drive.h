@@ -49,6 +49,8 @@ struct SimFault {
   int skip = 0;
   int times = 1;
   // What happens, in this order of precedence:
+  bool powerLoss = false;  // the drive loses power as the command starts: it resets, and the
+                           // request fails with windowsError, else ERROR_IO_DEVICE
   std::uint32_t windowsError = 0;  // the request fails with this error; the drive sees nothing
   std::optional<SimSense> checkCondition;  // a SCSI transport answers CHECK CONDITION instead
   bool senseAfterData = false;             // ...after the command ran and its data moved

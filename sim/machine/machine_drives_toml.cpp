@@ -31,9 +31,10 @@ constexpr std::string_view kAtaKeys[] = {"model",
                                          "fault",
                                          "rpe",
                                          "identify"};
-constexpr std::string_view kFaultKeys[] = {"command",       "features",        "skip",  "times",
-                                           "windows_error", "status",          "error", "delay_ms",
-                                           "sense",         "sense_after_data"};
+constexpr std::string_view kFaultKeys[] = {
+    "command",       "features",         "skip",      "times",
+    "windows_error", "status",           "error",     "delay_ms",
+    "sense",         "sense_after_data", "power_loss"};
 constexpr std::string_view kCsmiKeys[] = {"port",
                                           "open_error",
                                           "driver_name",
@@ -64,6 +65,7 @@ class Reader : public TomlReader {
     f.error = std::uint8_t(Integer(t, "error", 0, 255).value_or(ata::kErrorAbort));
     f.delayUs = std::uint64_t(Integer(t, "delay_ms", 0, 86'400'000).value_or(0)) * 1000;
     f.senseAfterData = Bool(t, "sense_after_data").value_or(false);
+    f.powerLoss = Bool(t, "power_loss").value_or(false);
     // sense = [key, asc, ascq] or [key, asc, ascq, 1] for descriptor format.
     if (const toml::node* n = t.get("sense")) {
       const toml::array* a = n->as_array();

@@ -24,9 +24,10 @@ constexpr std::string_view kSystemKeys[] = {"winpe",          "winmgmt",   "winm
                                             "wmi_disk_count", "wmi_error", "device_enum_error"};
 constexpr std::string_view kLibraryKeys[] = {"absent", "missing"};
 constexpr std::string_view kDeviceKeys[] = {
-    "instance_id",  "parent",         "class",      "service",      "description", "friendly_name",
-    "driver_key",   "driver_version", "location",   "manufacturer", "enumerator",  "pdo_name",
-    "hardware_ids", "compatible_ids", "bus_number", "ui_number",    "address",     "present"};
+    "instance_id",   "parent",     "class",          "service",           "description",
+    "friendly_name", "driver_key", "driver_version", "location",          "manufacturer",
+    "enumerator",    "pdo_name",   "hardware_ids",   "compatible_ids",    "bus_number",
+    "ui_number",     "address",    "present",        "reenumerate_error", "remove_error"};
 constexpr std::string_view kDiskKeys[] = {
     "device_path", "device_number", "scsi_address", "scsi_address_bytes",
     "bus_type",    "vendor_id",     "product_id",   "revision",
@@ -165,6 +166,8 @@ class MachineReader : public TomlReader {
     d.uiNumber = Dword(t, "ui_number");
     d.address = Dword(t, "address");
     d.present = Bool(t, "present").value_or(true);
+    d.reenumerateError = os::ConfigRet(Integer(t, "reenumerate_error", 0, 0xFF).value_or(0));
+    d.removeError = std::uint32_t(Integer(t, "remove_error", 0, 0xFFFFFFFFll).value_or(0));
     if (isDisk) {
       d.disk = ReadDisk(t);
       ReadDiskDrive(t, *d.disk, Origin());

@@ -65,6 +65,10 @@ struct SimDevice {
   std::optional<std::uint32_t> busNumber, uiNumber, address;
   bool present = true;   // false: a phantom, known to Windows but not attached
   bool removed = false;  // uninstalled by DIF_REMOVE, until its parent is re-enumerated
+  // A request the device refuses: CM_Reenumerate_DevNode answers this (and finds nothing), and
+  // DIF_REMOVE fails with this Windows error (and leaves the device).
+  os::ConfigRet reenumerateError = os::kCR_SUCCESS;
+  std::uint32_t removeError = 0;
   std::optional<SimDisk> disk;
 };
 

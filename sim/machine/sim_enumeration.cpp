@@ -411,6 +411,11 @@ bool SimEnumeration::SetupDiCallClassInstaller(os::FarProc fn, std::uint32_t ins
   }
   const std::string id = m_Tree.Node(devInst)->instanceId;
   m_Kernel.Log("SetupDiCallClassInstaller " + DifName(installFunction) + " " + Quoted(id));
+  if (installFunction == os::kDIF_REMOVE && m_Tree.Node(devInst)->removeError) {
+    m_Kernel.Log("  refused");
+    m_Kernel.SetLastError(m_Tree.Node(devInst)->removeError);
+    return false;
+  }
   if (installFunction == os::kDIF_REMOVE) {
     m_Tree.Remove(devInst);
     m_Kernel.Log("Device removed " + Quoted(id));
@@ -537,6 +542,10 @@ os::ConfigRet SimEnumeration::CM_Reenumerate_DevNode(os::FarProc fn, os::DevInst
   const SimDevice* d = m_Tree.Node(devInst);
   if (!d) return os::kCR_INVALID_DEVNODE;
   m_Kernel.Log("CM_Reenumerate_DevNode " + Quoted(d->instanceId));
+  if (d->reenumerateError != os::kCR_SUCCESS) {
+    m_Kernel.Log("  refused");
+    return d->reenumerateError;
+  }
   for (const std::string& id : m_Tree.Reenumerate(devInst))
     m_Kernel.Log("Device arrived " + Quoted(id));
   return os::kCR_SUCCESS;

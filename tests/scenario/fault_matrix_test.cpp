@@ -49,16 +49,23 @@ bool IsNvme(Flow f) {
   return f == Flow::kInboxNvme || f == Flow::kRstNvme;
 }
 
-// A command of a flow, as a fault matches it.
+// A command of a flow, as a fault matches it; or one of the two requests to the device tree.
 struct Command {
   const char* name;
   int opcode;
   int features = -1;  // SATA: only these features; -1 any
 };
+constexpr int kBusRescan = -2;    // CM_Reenumerate_DevNode on the controllers
+constexpr int kDiskRestart = -3;  // DIF_REMOVE of the disk, so that Windows loads it again
+
+bool IsTreeRequest(const Command& c) {
+  return c.opcode == kBusRescan || c.opcode == kDiskRestart;
+}
 
 std::vector<Command> CommandsOf(Flow f) {
   if (IsNvme(f))
-    return {{"identify", 0x06}, {"slot log", 0x02}, {"image download", 0x11}, {"commit", 0x10}};
+    return {{"identify", 0x06}, {"slot log", 0x02},         {"image download", 0x11},
+            {"commit", 0x10},   {"bus rescan", kBusRescan}, {"disk restart", kDiskRestart}};
   std::vector<Command> c = {{"identify", 0xEC}};
   if (f != Flow::kSataCsmi) c.push_back({"vendor version", 0xFF});
   if (f == Flow::kSataEnterprise) {
@@ -68,10 +75,24 @@ std::vector<Command> CommandsOf(Flow f) {
     c.push_back({"segment", 0x92, 0x03});
     c.push_back({"closing command", 0x92, 0x07});
   }
+  // A CSMI drive is reached through its controller's port, not through the device tree. The
+  // enterprise flow's drive runs its image after the activation, and the scan that verifies it
+  // leaves no disk to restart.
+  if (f != Flow::kSataCsmi) c.push_back({"bus rescan", kBusRescan});
+  if (f != Flow::kSataCsmi && f != Flow::kSataEnterprise)
+    c.push_back({"disk restart", kDiskRestart});
   return c;
 }
 
-enum class Kind { kWindowsError, kDeviceError, kTimeout, kCheckCondition, kPowerLoss, kGone };
+enum class Kind {
+  kWindowsError,
+  kDeviceError,
+  kTimeout,
+  kCheckCondition,
+  kPowerLoss,
+  kGone,
+  kRefused  // a device-tree request fails
+};
 
 const char* KindName(Kind k) {
   switch (k) {
@@ -87,14 +108,19 @@ const char* KindName(Kind k) {
       return "power lost";
     case Kind::kGone:
       return "gone until a rescan";
+    case Kind::kRefused:
+      return "refused";
   }
   return "";
 }
 
 std::vector<Kind> KindsFor(Flow f, const Command& c) {
+  if (IsTreeRequest(c)) return {Kind::kRefused};
   std::vector<Kind> k = {Kind::kWindowsError, Kind::kDeviceError, Kind::kTimeout};
   if (f == Flow::kSataBridge) k.push_back(Kind::kCheckCondition);
   if (IsNvme(f) && c.opcode == 0x11) k.push_back(Kind::kPowerLoss);
+  if (!IsNvme(f) && c.opcode == 0x92 && (c.features == 0x03 || c.features == 0x0E))
+    k.push_back(Kind::kPowerLoss);
   if (!IsNvme(f) && c.opcode == 0x92 && (c.features == 0x07 || c.features == 0x0F))
     k.push_back(Kind::kGone);
   return k;
@@ -114,7 +140,10 @@ struct Case {
 
 // `table`: the drive's table, "disk.ata" or "csmi.phy.ata".
 std::string SataFault(const Case& c, const std::string& table = "disk.ata") {
-  if (c.kind == Kind::kGone) return "leaves_bus_on_activation = true\n";
+  // The drive leaves the bus on activation, so that the rescan is needed to find it again.
+  if (c.kind == Kind::kGone || c.command.opcode == kBusRescan)
+    return "leaves_bus_on_activation = true\n";
+  if (IsTreeRequest(c.command)) return "";
   std::string f = "[[" + table + ".fault]]\ncommand = " + std::to_string(c.command.opcode) + "\n";
   if (c.command.features >= 0) f += "features = " + std::to_string(c.command.features) + "\n";
   f += "times = " + std::to_string(c.times) + "\nskip = " + std::to_string(c.skip) + "\n";
@@ -127,12 +156,15 @@ std::string SataFault(const Case& c, const std::string& table = "disk.ata") {
       return f + "delay_ms = 100000\n";  // past every time-out the program gives
     case Kind::kCheckCondition:
       return f + "sense = [5, 0x24, 0]\n";
+    case Kind::kPowerLoss:
+      return f + "power_loss = true\n";
     default:
       return f;
   }
 }
 
 std::string NvmeFault(const Case& c) {
+  if (IsTreeRequest(c.command)) return "";
   std::string f = "[[disk.nvme.fault]]\nopcode = " + std::to_string(c.command.opcode) +
                   "\ntimes = " + std::to_string(c.times) + "\nskip = " + std::to_string(c.skip) +
                   "\n";
@@ -150,6 +182,14 @@ std::string NvmeFault(const Case& c) {
   }
 }
 
+// The keys that make the controller refuse its rescan, or the updated disk its restart.
+std::string ControllerKeys(const Case& c) {
+  return c.command.opcode == kBusRescan ? "reenumerate_error = 0x13\n" : "";  // CR_FAILURE
+}
+std::string DiskKeys(const Case& c) {
+  return c.command.opcode == kDiskRestart ? "remove_error = 5\n" : "";  // ERROR_ACCESS_DENIED
+}
+
 std::string AtaKeys(const std::string& model, const std::string& serial, Flow flow,
                     const std::string& more) {
   return "model = \"" + model + "\"\nfirmware = \"K5FW0100\"\nserial = \"" + serial +
@@ -158,21 +198,22 @@ std::string AtaKeys(const std::string& model, const std::string& serial, Flow fl
 }
 
 std::string SataDisk(const std::string& name, int target, const std::string& model, Flow flow,
-                     const std::string& more) {
+                     const std::string& more, const std::string& diskKeys = "") {
   const std::string transports = flow == Flow::kSataBridge ? "transports = [\"sat\"]\n" : "";
-  return transport_test::Disk(name, target, transports,
+  return transport_test::Disk(name, target, transports + diskKeys,
                               "[disk.ata]\n" + AtaKeys(model, "SN-" + name, flow, more));
 }
 
-std::string NvmeDisk(Flow flow, int index, const std::string& model, const std::string& more) {
+std::string NvmeDisk(Flow flow, int index, const std::string& model, const std::string& more,
+                     const std::string& diskKeys = "") {
   const std::string n = std::to_string(index);
   const bool rst = flow == Flow::kRstNvme;
   return "[[disk]]\ninstance_id = 'SCSI\\DISK&VEN_NVME&PROD_N" + n + "\\5&1&0&00" + n +
          "000'\nparent = '" +
          (rst ? "PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9" : "PCI\\VEN_144D&DEV_A808\\4&1F7E&0") +
          "'\nbus_type = " + (rst ? "8" : "0x11") + "\nscsi_address = [" + (rst ? "2, " : "1, 0, ") +
-         n + (rst ? ", 0, 0" : ", 0") + "]\nfriendly_name = \"" + model +
-         "\"\n[disk.nvme]\nmodel = \"" + model + "\"\nserial = \"SN-N" + n +
+         n + (rst ? ", 0, 0" : ", 0") + "]\nfriendly_name = \"" + model + "\"\n" + diskKeys +
+         "[disk.nvme]\nmodel = \"" + model + "\"\nserial = \"SN-N" + n +
          "\"\nfirmware = \"N7FW0100\"\nfrmw = 0x16\n" + more;
 }
 
@@ -181,8 +222,8 @@ std::string Machine(const Case& c) {
     case Flow::kSataNormal:
     case Flow::kSataEnterprise:
     case Flow::kSataBridge:
-      return std::string(transport_test::kController) +
-             SataDisk("K5", 0, kModel, c.flow, SataFault(c)) +
+      return std::string(transport_test::kController) + ControllerKeys(c) +
+             SataDisk("K5", 0, kModel, c.flow, SataFault(c), DiskKeys(c)) +
              SataDisk("BY", 1, kBystander, c.flow, "");
     case Flow::kSataCsmi:
       return "[[csmi]]\nport = 2\n"
@@ -193,14 +234,15 @@ std::string Machine(const Case& c) {
     case Flow::kInboxNvme:
       return "[[device]]\ninstance_id = 'PCI\\VEN_144D&DEV_A808\\4&1F7E&0'\n"
              "class = \"scsiadapter\"\nservice = \"stornvme\"\n" +
-             NvmeDisk(c.flow, 0, kNvmeModel, NvmeFault(c)) + NvmeDisk(c.flow, 1, kBystander, "");
+             ControllerKeys(c) + NvmeDisk(c.flow, 0, kNvmeModel, NvmeFault(c), DiskKeys(c)) +
+             NvmeDisk(c.flow, 1, kBystander, "");
     case Flow::kRstNvme:
       return "[[device]]\ninstance_id = 'PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9'\n"
              "class = \"scsiadapter\"\nservice = \"iaStorA\"\ndriver_version = \"17.9.1.1009\"\n"
              "description = \"Intel(R) Chipset SATA/PCIe RST Premium Controller\"\n"
              "driver_key = '{4d36e97b-e325-11ce-bfc1-08002be10318}\\0002'\n" +
-             NvmeDisk(c.flow, 1, kNvmeModel, NvmeFault(c)) + NvmeDisk(c.flow, 2, kBystander, "") +
-             "[[irst]]\nport = 2\n";
+             ControllerKeys(c) + NvmeDisk(c.flow, 1, kNvmeModel, NvmeFault(c), DiskKeys(c)) +
+             NvmeDisk(c.flow, 2, kBystander, "") + "[[irst]]\nport = 2\n";
   }
   return "";
 }
@@ -227,7 +269,8 @@ std::vector<Case> CasesOf(Flow flow) {
       // A single failure, in the middle of the download for its pieces.
       const bool piece =
           command.opcode == 0x11 || command.features == 0x03 || command.features == 0x0E;
-      if (kind != Kind::kGone) cases.push_back({flow, command, kind, 1, piece ? 3 : 0});
+      if (kind != Kind::kGone && !IsTreeRequest(command))
+        cases.push_back({flow, command, kind, 1, piece ? 3 : 0});
     }
   return cases;
 }
@@ -281,6 +324,17 @@ TEST_P(FaultMatrix, EveryFailureOfEveryCommandEndsTheRunTruthfully) {
     EXPECT_FALSE(bystander->imageWaiting) << account;
     for (const std::string& command : bystander->commands)
       EXPECT_FALSE(ChangesADrive(command)) << account;
+    // A refused device-tree request was sent, or the case proves nothing.
+    if (c.kind == Kind::kRefused) {
+      const auto& journal = pc.Journal();
+      const std::string request = c.command.opcode == kBusRescan
+                                      ? "CM_Reenumerate_DevNode"
+                                      : "SetupDiCallClassInstaller DIF_REMOVE";
+      bool refused = false;
+      for (std::size_t i = 0; i + 1 < journal.size(); ++i)
+        refused = refused || (journal[i].starts_with(request) && journal[i + 1] == "  refused");
+      EXPECT_TRUE(refused) << "the run never sent the " << c.command.name << "\n" << account;
+    }
     // The run ends on the virtual clock in a bounded time (the retries included).
     EXPECT_LT(a.virtualMicroseconds, 3'600'000'000ull) << account;
     (a.exitCode == 0 ? succeeded : failed) += 1;

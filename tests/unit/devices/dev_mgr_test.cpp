@@ -442,6 +442,21 @@ TEST_F(DevMgrTest, RestartFindsNoOtherDiskAndADiskMayStayAway) {
   EXPECT_TRUE(pc.devices.sets.empty());
 }
 
+// A disk that refuses its removal stays; a controller that refuses its rescan brings nothing
+// back. Both are told as failures, the rest of the controllers still rescanned.
+TEST_F(DevMgrTest, ARefusedRestartOrRescanIsAFailureAndLeavesTheTreeAsItWas) {
+  Machine(std::string(kController) + "reenumerate_error = 0x13\n" +
+          Disk("A", "remove_error = 5\nscsi_address = [0, 0, 0, 0]") +
+          Disk("B", "scsi_address = [0, 0, 1, 0]"));
+  TDevMgr mgr;
+  EXPECT_FALSE(mgr.RestartDisk(DiskId("A")));
+  ASSERT_TRUE(mgr.RestartDisk(DiskId("B")));
+  EXPECT_EQ(Enumerated(), (std::vector<std::string>{"A"}));
+
+  EXPECT_FALSE(mgr.RescanStorageControllers());
+  EXPECT_EQ(Enumerated(), (std::vector<std::string>{"A"}));
+}
+
 // ---- The built-in machine ----
 
 TEST_F(DevMgrTest, TheBuiltInMachineListsItsDisksInScanOrder) {

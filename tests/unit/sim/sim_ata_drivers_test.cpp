@@ -13,6 +13,7 @@
 #include "framework/bytes.h"
 #include "os/layouts/ntddscsi.h"
 #include "os/os.h"
+#include "sim/drives/sim_firmware_image.h"
 #include "sim/machine/machine_toml.h"
 #include "sim/sim_pc.h"
 
@@ -374,6 +375,60 @@ TEST_F(SimAtaDrivers, CsmiStpChecksTheHeaderAddressFrameAndFlags) {
               at == std::string::npos ? 0 : std::stoul(expected.substr(at + 12));
           EXPECT_EQ(fw::GetU32le(s.bytes, 20), code) << "ReturnCode";
         });
+}
+
+}  // namespace
+
+namespace {
+
+// Power lost as a command starts: the drive saw the command and was reset by it (an image it had
+// only in part is gone); the request fails with ERROR_IO_DEVICE, or the error the fault names.
+TEST_F(SimAtaDrivers, PowerLostAtACommandResetsTheDriveAndFailsTheRequest) {
+  struct Path {
+    const char* what;
+    std::function<os::Handle()> open;
+    std::uint32_t ioctl;
+    Bytes request;
+    std::function<std::shared_ptr<sim::SimSataDrive>()> drive;
+  };
+  const Path paths[] = {
+      {"ATA pass-through", [&] { return Open("SCSI\\DISK\\ATA"); }, os::kIOCTL_ATA_PASS_THROUGH,
+       AtaIdentify(), [&] { return pc.devices.Find("SCSI\\DISK\\ATA")->disk->ata; }},
+      {"CSMI STP", [&] { return pc.CreateFileA("\\\\.\\SCSI4:", 0, 0, os::kOPEN_EXISTING, 0); },
+       os::kIOCTL_SCSI_MINIPORT, StpIdentify(),
+       [&] { return pc.scsiPorts.at(4).csmi->phys[0].drive; }},
+  };
+  for (const Path& p : paths) {
+    for (const std::uint32_t error : {0u, 31u}) {
+      const auto drive = p.drive();
+      // The first segment of an image: the drive now expects the next one at block 1.
+      sim::SimAtaCommand segment;
+      segment.registers[sim::ata::kCommand] = 0x92;
+      segment.registers[sim::ata::kFeatures] = 0x03;
+      segment.registers[sim::ata::kCount] = 1;
+      segment.phase = sim::AtaDataPhase::kOut;
+      const auto image = sim::MakeSimFirmwareImage(drive->identity.model, "NEW", 4 * 512);
+      segment.data.assign(image.begin(), image.begin() + 512);
+      ASSERT_FALSE(drive->Execute(segment).Failed()) << p.what;
+      sim::SimFault loss;
+      loss.powerLoss = true;
+      loss.windowsError = error;
+      drive->faults = {loss};
+      const std::size_t recorded = drive->Records().size();
+
+      Bytes buffer = p.request;
+      std::uint32_t returned = 0;
+      EXPECT_FALSE(pc.DeviceIoControl(p.open(), p.ioctl, buffer.data(),
+                                      std::uint32_t(buffer.size()), buffer.data(),
+                                      std::uint32_t(buffer.size()), &returned))
+          << p.what;
+      EXPECT_EQ(pc.GetLastError(), error ? error : os::kERROR_IO_DEVICE) << p.what;
+      EXPECT_EQ(drive->Records().size(), recorded + 1) << p.what << ": the drive saw nothing";
+      // The part image is gone: its next segment is refused.
+      segment.registers[sim::ata::kLbaMid] = 1;
+      EXPECT_TRUE(drive->Execute(segment).Failed()) << p.what << ": the drive was not reset";
+    }
+  }
 }
 
 }  // namespace
