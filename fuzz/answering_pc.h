@@ -13,6 +13,7 @@
 #include <string>
 
 #include "devices/dev_mgr.h"
+#include "discovery/drive_scan.h"
 #include "os/layouts/ntddscsi.h"
 #include "sim/sim_pc.h"
 #include "transport/ata_device.h"
@@ -92,6 +93,24 @@ struct AnsweringMachine {
   AnsweringPc pc;
   std::unique_ptr<devices::TDevMgr> devMgr;
   std::unique_ptr<transport::TAtaDevice> device;
+};
+
+// What one pass of the drive scan reads and fills, fresh for each input: the drive table, the
+// identity, the CSMI target and the slot boxes.
+struct ScanState {
+  discovery::TDevInfoTable table{};
+  discovery::TCurrentIdentity identity{};
+  discovery::TCsmiTarget target{};
+  fw::TComboBox slots, actions;
+  discovery::TScanContext Context(AnsweringMachine& machine, bool updaterMode = false) {
+    return {.device = *machine.device,
+            .devMgr = *machine.devMgr,
+            .devInfo = table,
+            .currentIdentity = identity,
+            .csmiTarget = target,
+            .bUpdaterMode = updaterMode,
+            .slotBoxes = {slots, actions}};
+  }
 };
 
 }  // namespace fuzz

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool updaterMode = data[0] & 1;
   ++data;
   --size;
-  discovery::TCsmiTarget target{};
+  fuzz::ScanState scan;
+  discovery::TCsmiTarget& target = scan.target;
   std::uint64_t remembered = 0;
   if (updaterMode) {
     constexpr std::size_t kTarget = 19;
@@ -36,22 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   machine.pc.Answer(data, size);
 
-  discovery::TDevInfoTable table{};
-  discovery::TCurrentIdentity identity{};
-  fw::TComboBox slots, actions;
-  discovery::TScanContext context{.device = *machine.device,
-                                  .devMgr = *machine.devMgr,
-                                  .devInfo = table,
-                                  .currentIdentity = identity,
-                                  .csmiTarget = target,
-                                  .bUpdaterMode = updaterMode,
-                                  .slotBoxes = {slots, actions}};
-  discovery::scan::TScanTable records(table);
+  discovery::TScanContext context = scan.Context(machine, updaterMode);
+  discovery::scan::TScanTable records(scan.table);
   discovery::scan::CsmiPass(context, records, remembered);
   machine.device->ClosePort();
   if (records.Count() < 0 || records.Count() > discovery::kMaxDrives) __builtin_trap();
   for (std::int32_t i = 0; i < records.Count(); ++i) {
-    const discovery::DevInfo& r = table[std::size_t(i)];
+    const discovery::DevInfo& r = scan.table[std::size_t(i)];
     if (!r.bExisted) __builtin_trap();
     fw::FieldText(r.model);
     fw::FieldText(r.fwExt);

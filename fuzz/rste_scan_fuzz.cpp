@@ -14,21 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static fuzz::AnsweringMachine machine;
   machine.pc.Answer(data, size);
 
-  discovery::TDevInfoTable table{};
-  discovery::TCurrentIdentity identity{};
-  discovery::TCsmiTarget target{};
-  fw::TComboBox slots, actions;
-  discovery::TScanContext context{.device = *machine.device,
-                                  .devMgr = *machine.devMgr,
-                                  .devInfo = table,
-                                  .currentIdentity = identity,
-                                  .csmiTarget = target,
-                                  .slotBoxes = {slots, actions}};
-  discovery::scan::TScanTable records(table);
+  fuzz::ScanState scan;
+  discovery::TScanContext context = scan.Context(machine);
+  discovery::scan::TScanTable records(scan.table);
   discovery::scan::RstePass(context, records);
   if (records.Count() < 0 || records.Count() > discovery::kMaxDrives) __builtin_trap();
   for (std::int32_t i = 0; i < records.Count(); ++i) {
-    const discovery::DevInfo& r = table[std::size_t(i)];
+    const discovery::DevInfo& r = scan.table[std::size_t(i)];
     if (!r.bExisted || !discovery::FoundByRstePass(r)) __builtin_trap();
     fw::FieldText(r.model);
   }

@@ -12,6 +12,7 @@
 #include "sim/drives/sim_firmware_image.h"
 #include "sim/machine/machine_toml.h"
 #include "tests/support/release.h"
+#include "tests/support/whole_run.h"
 #include "tests/unit/transport/transport_fixture.h"
 #include "tools/travok-sim/account.h"
 
@@ -209,8 +210,7 @@ std::string NvmeDisk(Flow flow, int index, const std::string& model, const std::
   const std::string n = std::to_string(index);
   const bool rst = flow == Flow::kRstNvme;
   return "[[disk]]\ninstance_id = 'SCSI\\DISK&VEN_NVME&PROD_N" + n + "\\5&1&0&00" + n +
-         "000'\nparent = '" +
-         (rst ? "PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9" : "PCI\\VEN_144D&DEV_A808\\4&1F7E&0") +
+         "000'\nparent = '" + (rst ? kRstControllerId : "PCI\\VEN_144D&DEV_A808\\4&1F7E&0") +
          "'\nbus_type = " + (rst ? "8" : "0x11") + "\nscsi_address = [" + (rst ? "2, " : "1, 0, ") +
          n + (rst ? ", 0, 0" : ", 0") + "]\nfriendly_name = \"" + model + "\"\n" + diskKeys +
          "[disk.nvme]\nmodel = \"" + model + "\"\nserial = \"SN-N" + n +
@@ -237,11 +237,8 @@ std::string Machine(const Case& c) {
              ControllerKeys(c) + NvmeDisk(c.flow, 0, kNvmeModel, NvmeFault(c), DiskKeys(c)) +
              NvmeDisk(c.flow, 1, kBystander, "");
     case Flow::kRstNvme:
-      return "[[device]]\ninstance_id = 'PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9'\n"
-             "class = \"scsiadapter\"\nservice = \"iaStorA\"\ndriver_version = \"17.9.1.1009\"\n"
-             "description = \"Intel(R) Chipset SATA/PCIe RST Premium Controller\"\n"
-             "driver_key = '{4d36e97b-e325-11ce-bfc1-08002be10318}\\0002'\n" +
-             ControllerKeys(c) + NvmeDisk(c.flow, 1, kNvmeModel, NvmeFault(c), DiskKeys(c)) +
+      return kRstController + ControllerKeys(c) +
+             NvmeDisk(c.flow, 1, kNvmeModel, NvmeFault(c), DiskKeys(c)) +
              NvmeDisk(c.flow, 2, kBystander, "") + "[[irst]]\nport = 2\n";
   }
   return "";

@@ -247,19 +247,15 @@ TEST_F(UpdateRun, TheImageGoesToTheRstDriveOnItsOwnPath) {
   const auto rstDisk = [](int path, const std::string& model) {
     const std::string id = "SCSI\\DISK&VEN_NVME&PROD_" + std::to_string(path) + "\\5&2&0&0" +
                            std::to_string(path) + "0000";
-    return "[[disk]]\ninstance_id = '" + id +
-           "'\nparent = 'PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9'\nbus_type = 8\n"
+    return "[[disk]]\ninstance_id = '" + id + "'\nparent = '" + kRstControllerId +
+           "'\nbus_type = 8\n"
            "scsi_address = [2, " +
            std::to_string(path) + ", 0, 0]\nfriendly_name = \"" + model +
            "\"\n[disk.nvme]\nmodel = \"" + model + "\"\nserial = \"SN-" + std::to_string(path) +
            "\"\nfirmware = \"N7FW0100\"\nfrmw = 0x12\n";
   };
-  const std::string machine =
-      "[[device]]\ninstance_id = 'PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9'\n"
-      "class = \"scsiadapter\"\nservice = \"iaStorA\"\ndriver_version = \"17.9.1.1009\"\n"
-      "description = \"Intel(R) Chipset SATA/PCIe RST Premium Controller\"\n"
-      "driver_key = '{4d36e97b-e325-11ce-bfc1-08002be10318}\\0002'\n" +
-      rstDisk(1, kNvmeModel) + rstDisk(2, "OTHER NVME") + "[[irst]]\nport = 2\n";
+  const std::string machine = std::string(kRstController) + rstDisk(1, kNvmeModel) +
+                              rstDisk(2, "OTHER NVME") + "[[irst]]\nport = 2\n";
   EXPECT_EQ(Run(ReleaseFor(kNvmeModel, "N7FW0200"), machine), 0);
   const auto downloads = [this](const std::string& id) {
     const auto& records = pc.devices.Find(id)->disk->nvme->Records();
