@@ -15,6 +15,7 @@
 #include "devices/dev_mgr.h"
 #include "discovery/drive_scan.h"
 #include "os/layouts/ntddscsi.h"
+#include "os/layouts/winerror.h"
 #include "sim/sim_pc.h"
 #include "transport/ata_device.h"
 
@@ -53,7 +54,7 @@ class AnsweringPc : public sim::SimPc {
     // A miniport request's block is both buffers.
     if (ioControlCode != os::kIOCTL_SCSI_MINIPORT || inBuffer != outBuffer || m_Size == 0 ||
         (Next() & 1)) {
-      SetLastError(kErrorIoDevice);
+      SetLastError(os::kERROR_IO_DEVICE);
       return false;
     }
     std::size_t count = Next();
@@ -71,7 +72,6 @@ class AnsweringPc : public sim::SimPc {
 
  private:
   static constexpr os::Handle kPortHandle = 0x5C500000;
-  static constexpr std::uint32_t kErrorIoDevice = 1117;
   static bool IsPort(os::Handle h) { return h >= kPortHandle && h < kPortHandle + 256; }
   std::uint8_t Next() {
     if (m_Size == 0) return 0;

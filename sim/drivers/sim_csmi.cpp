@@ -129,9 +129,7 @@ std::uint32_t StpPassThrough(SimCsmiController& c, std::span<std::uint8_t> b, st
 
   std::optional<SimFault> fault = drive.TakeFault(command.registers);
   if (fault && fault->powerLoss) {
-    drive.Record({"CSMI STP", command, timeout});
-    drive.Reset();
-    *error = fault->windowsError ? fault->windowsError : os::kERROR_IO_DEVICE;
+    *error = drive.LosePower({"CSMI STP", command, timeout}, *fault);
     *elapsedUs = fault->delayUs;
     return 0;
   }

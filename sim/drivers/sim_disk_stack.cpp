@@ -198,9 +198,7 @@ Run Deliver(SimSataDrive& drive, const char* transport, const SimAtaCommand& com
   Run run;
   run.fault = drive.TakeFault(command.registers);
   if (run.fault && run.fault->powerLoss) {
-    drive.Record({transport, command, timeout});
-    drive.Reset();
-    run.error = run.fault->windowsError ? run.fault->windowsError : os::kERROR_IO_DEVICE;
+    run.error = drive.LosePower({transport, command, timeout}, *run.fault);
     run.elapsedUs = run.fault->delayUs;
     return run;
   }

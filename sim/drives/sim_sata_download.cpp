@@ -17,6 +17,7 @@
 #include <optional>
 #include <utility>
 
+#include "os/layouts/winerror.h"
 #include "sim/drives/sim_ata_answer.h"
 #include "sim/drives/sim_firmware_image.h"
 #include "sim/drives/sim_sata_drive.h"
@@ -148,6 +149,12 @@ void SimSataDrive::Reset() {
   m_Download = {};
   m_Pending = Pending::kNone;
   m_bLeftBus = false;  // it is on the bus again
+}
+
+std::uint32_t SimSataDrive::LosePower(SimAtaRecord record, const SimFault& fault) {
+  Record(std::move(record));
+  Reset();
+  return fault.windowsError ? fault.windowsError : os::kERROR_IO_DEVICE;
 }
 
 bool SimSataDrive::TakeBusDeparture() {

@@ -132,6 +132,9 @@ class SimSataDrive {
   // A power-on reset: an image taken by 03h segments starts to run, one saved by 0Eh and not yet
   // activated is lost, as is a partly received one.
   void Reset();
+  // A fault's power loss as the recorded command starts: the drive resets, and the request
+  // fails with the error this returns.
+  std::uint32_t LosePower(SimAtaRecord record, const SimFault& fault);
   // True once after an activation that took the drive off the bus; the disk stack then takes the
   // disk out of the device tree.
   bool TakeBusDeparture();

@@ -65,8 +65,12 @@ bool IsTreeRequest(const Command& c) {
 
 std::vector<Command> CommandsOf(Flow f) {
   if (IsNvme(f))
-    return {{"identify", 0x06}, {"slot log", 0x02},         {"image download", 0x11},
-            {"commit", 0x10},   {"bus rescan", kBusRescan}, {"disk restart", kDiskRestart}};
+    return {{"identify", sim::nvme::kIdentify},
+            {"slot log", sim::nvme::kGetLogPage},
+            {"image download", sim::nvme::kFirmwareImageDownload},
+            {"commit", sim::nvme::kFirmwareCommit},
+            {"bus rescan", kBusRescan},
+            {"disk restart", kDiskRestart}};
   std::vector<Command> c = {{"identify", 0xEC}};
   if (f != Flow::kSataCsmi) c.push_back({"vendor version", 0xFF});
   if (f == Flow::kSataEnterprise) {
@@ -119,7 +123,7 @@ std::vector<Kind> KindsFor(Flow f, const Command& c) {
   if (IsTreeRequest(c)) return {Kind::kRefused};
   std::vector<Kind> k = {Kind::kWindowsError, Kind::kDeviceError, Kind::kTimeout};
   if (f == Flow::kSataBridge) k.push_back(Kind::kCheckCondition);
-  if (IsNvme(f) && c.opcode == 0x11) k.push_back(Kind::kPowerLoss);
+  if (IsNvme(f) && c.opcode == sim::nvme::kFirmwareImageDownload) k.push_back(Kind::kPowerLoss);
   if (!IsNvme(f) && c.opcode == 0x92 && (c.features == 0x03 || c.features == 0x0E))
     k.push_back(Kind::kPowerLoss);
   if (!IsNvme(f) && c.opcode == 0x92 && (c.features == 0x07 || c.features == 0x0F))
@@ -253,8 +257,8 @@ pack::Release ReleaseFor(const Case& c) {
   release.images[0].newFw = target;
   release.images[0].rows = {{"", "", model}};
   release.images[0].bytes = sim::MakeSimFirmwareImage(model, target, 16 * 512);
-  release.optionDigits[4 - 2] = '1';  // ReBoot: wait for the drive and scan again
-  if (c.flow == Flow::kSataCsmi) release.optionDigits[20 - 2] = '1';  // updater mode
+  SetOption(release, kReBoot);  // wait for the drive and scan again
+  if (c.flow == Flow::kSataCsmi) SetOption(release, kUpdaterMode);
   return release;
 }
 
@@ -264,8 +268,8 @@ std::vector<Case> CasesOf(Flow flow) {
     for (Kind kind : KindsFor(flow, command)) {
       cases.push_back({flow, command, kind, -1, 0});
       // A single failure, in the middle of the download for its pieces.
-      const bool piece =
-          command.opcode == 0x11 || command.features == 0x03 || command.features == 0x0E;
+      const bool piece = command.opcode == sim::nvme::kFirmwareImageDownload ||
+                         command.features == 0x03 || command.features == 0x0E;
       if (kind != Kind::kGone && !IsTreeRequest(command))
         cases.push_back({flow, command, kind, 1, piece ? 3 : 0});
     }
@@ -333,7 +337,7 @@ TEST_P(FaultMatrix, EveryFailureOfEveryCommandEndsTheRunTruthfully) {
       EXPECT_TRUE(refused) << "the run never sent the " << c.command.name << "\n" << account;
     }
     // The run ends on the virtual clock in a bounded time (the retries included).
-    EXPECT_LT(a.virtualMicroseconds, 3'600'000'000ull) << account;
+    EXPECT_LT(a.runMicroseconds, 3'600'000'000ull) << account;
     (a.exitCode == 0 ? succeeded : failed) += 1;
   }
   // Both outcomes occur: the matrix holds faults the program rides out and faults that fail it.

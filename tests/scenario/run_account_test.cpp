@@ -77,7 +77,7 @@ TEST(RunAccount, TellsTheVerdictsWhatEachDriveReceivedAndWhatTheRunLeft) {
   EXPECT_EQ(a.registry[0].value, "\"K5FW0200\"");
   EXPECT_EQ(a.statuses.back(), "Done !");
   EXPECT_TRUE(a.files.empty());
-  EXPECT_GT(a.virtualMicroseconds, 0u);
+  EXPECT_GT(a.runMicroseconds, 0u);
 
   const std::string text = travok_sim::AccountText(a);
   EXPECT_NE(text.find("revision K5FW0100 -> K5FW0200"), std::string::npos);
@@ -111,7 +111,6 @@ TEST(RunAccount, AHandOffLeavesItsFilesAndTheRestartTheUserAgreedTo) {
   EXPECT_EQ(a.messages[0].caption, "Question");
   EXPECT_EQ(a.messages[0].answer, "Yes");
   EXPECT_EQ(a.restarts.size(), 1u);
-  // Where the files really are: the 32-bit program's system directory is redirected.
   // Where the files really are: the 32-bit program's system directory is redirected.
   const auto left = [&](const std::string& path) {
     return std::any_of(a.files.begin(), a.files.end(), [&](const travok_sim::FileLeft& f) {

@@ -194,7 +194,7 @@ TEST_F(UpdateRun, DeploymentStyleRecordsTheRevisionTheDriveNowCarries) {
   }
 }
 
-TEST_F(UpdateRun, AFailedDownloadIsToldInABoxWhenMessagesAreNotSilenced) {
+TEST_F(UpdateRun, AFailedDownloadShowsNoBoxEvenWithoutSlashS) {
   // Without "/S" the command line still switches silent mode on: no box either way.
   pack::Release release = ReleaseFor(kModel, "K5FW0200", "OTHER MODEL");
   EXPECT_EQ(Run(release, Sata("K5", 0, "K5FW0100"), ""), 1);
@@ -254,8 +254,8 @@ TEST_F(UpdateRun, TheImageGoesToTheRstDriveOnItsOwnPath) {
            "\"\n[disk.nvme]\nmodel = \"" + model + "\"\nserial = \"SN-" + std::to_string(path) +
            "\"\nfirmware = \"N7FW0100\"\nfrmw = 0x12\n";
   };
-  const std::string machine = std::string(kRstController) + rstDisk(1, kNvmeModel) +
-                              rstDisk(2, "OTHER NVME") + "[[irst]]\nport = 2\n";
+  const std::string machine =
+      kRstController + rstDisk(1, kNvmeModel) + rstDisk(2, "OTHER NVME") + "[[irst]]\nport = 2\n";
   EXPECT_EQ(Run(ReleaseFor(kNvmeModel, "N7FW0200"), machine), 0);
   const auto downloads = [this](const std::string& id) {
     const auto& records = pc.devices.Find(id)->disk->nvme->Records();

@@ -32,8 +32,9 @@ enum Option {
 // puts its disks below it (parent kRstControllerId, bus type 8, SCSI port 2) and adds
 // "[[irst]]\nport = 2\n".
 constexpr const char* kRstControllerId = "PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9";
-constexpr const char* kRstController =
-    "[[device]]\ninstance_id = 'PCI\\VEN_8086&DEV_2822\\3&11583659&0&B9'\n"
+inline const std::string kRstController =
+    std::string("[[device]]\ninstance_id = '") + kRstControllerId +
+    "'\n"
     "class = \"scsiadapter\"\nservice = \"iaStorA\"\ndriver_version = \"17.9.1.1009\"\n"
     "description = \"Intel(R) Chipset SATA/PCIe RST Premium Controller\"\n"
     "driver_key = '{4d36e97b-e325-11ce-bfc1-08002be10318}\\0002'\n";

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "discovery/dev_info.h"
+#include "framework/bytes.h"
 #include "framework/conversions.h"
 #include "sim/sim_hosted_pc.h"
 #include "sim/windows/loader.h"
@@ -151,8 +152,7 @@ std::string AnswerName(int answer) {
 
 std::string ValueText(const sim::SimRegistry::Value& v) {
   if (v.type == os::kREG_DWORD && v.data.size() >= 4)
-    return std::to_string(std::uint32_t(v.data[0]) | std::uint32_t(v.data[1]) << 8 |
-                          std::uint32_t(v.data[2]) << 16 | std::uint32_t(v.data[3]) << 24);
+    return std::to_string(fw::GetU32le(v.data, 0));
   if (v.type == os::kREG_SZ || v.type == os::kREG_MULTI_SZ) {
     std::string text, part;
     for (std::uint8_t byte : v.data) {
@@ -223,16 +223,16 @@ RunAccount RunWithAccount(sim::SimPc& pc, os::Os* host) {
     sim::SimHostedPc hosted(*host, pc, pc.commandLine);
     const auto start = std::chrono::steady_clock::now();
     account.exitCode = sim::RunProgram(hosted, observer);
-    account.virtualMicroseconds =
-        std::uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::steady_clock::now() - start)
-                          .count());
+    account.runMicroseconds = std::uint64_t(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                std::chrono::steady_clock::now() - start)
+                                                .count());
   } else {
     const std::uint64_t start = pc.NowMicroseconds();
     account.exitCode = sim::RunProgram(pc, observer);
-    account.virtualMicroseconds = pc.NowMicroseconds() - start;
+    account.runMicroseconds = pc.NowMicroseconds() - start;
   }
   for (const MachineDrive& d : drives) account.drives.push_back(Account(d));
+  if (host) return account;  // the boxes, restarts, registry and files are the host's
   for (const auto& box : pc.MessageBoxes())
     account.messages.push_back({box.caption, box.text, AnswerName(box.answer)});
   account.restarts = pc.system.Restarts();
@@ -267,25 +267,23 @@ std::string AccountText(const RunAccount& a) {
   for (const std::string& s : a.statuses) statuses += (statuses.empty() ? "" : " / ") + s;
   line("status:    " + (statuses.empty() ? std::string("nothing shown") : statuses));
   line("progress:  " + std::to_string(a.progress) + "%");
-  char time[64];
   if (a.hosted) {
     line("messages, restarts, registry and files: this Windows' own");
-    std::snprintf(time, sizeof time, "time: %.3f s", double(a.virtualMicroseconds) / 1'000'000.0);
-    line(time);
-    line("exit code: " + std::to_string(a.exitCode));
-    return out;
+  } else {
+    line("messages:" + std::string(a.messages.empty() ? " none shown" : ""));
+    for (const MessageAccount& m : a.messages)
+      line("  [" + m.caption + "] " + m.text + " -> " + m.answer);
+    line("restarts:  " + (a.restarts.empty() ? std::string("none")
+                                             : std::to_string(a.restarts.size()) + " requested"));
+    line("registry:" + std::string(a.registry.empty() ? " nothing written" : ""));
+    for (const RegistryWrite& r : a.registry) line("  " + r.key + "  " + r.name + " = " + r.value);
+    line("files:" + std::string(a.files.empty() ? " none left" : ""));
+    for (const FileLeft& f : a.files)
+      line("  " + f.path + "  " + std::to_string(f.size) + " bytes");
   }
-  line("messages:" + std::string(a.messages.empty() ? " none shown" : ""));
-  for (const MessageAccount& m : a.messages)
-    line("  [" + m.caption + "] " + m.text + " -> " + m.answer);
-  line("restarts:  " + (a.restarts.empty() ? std::string("none")
-                                           : std::to_string(a.restarts.size()) + " requested"));
-  line("registry:" + std::string(a.registry.empty() ? " nothing written" : ""));
-  for (const RegistryWrite& r : a.registry) line("  " + r.key + "  " + r.name + " = " + r.value);
-  line("files:" + std::string(a.files.empty() ? " none left" : ""));
-  for (const FileLeft& f : a.files) line("  " + f.path + "  " + std::to_string(f.size) + " bytes");
-  std::snprintf(time, sizeof time, "virtual time: %.3f s",
-                double(a.virtualMicroseconds) / 1'000'000.0);
+  char time[64];
+  std::snprintf(time, sizeof time, "%s: %.3f s", a.hosted ? "time" : "virtual time",
+                double(a.runMicroseconds) / 1'000'000.0);
   line(time);
   line("exit code: " + std::to_string(a.exitCode));
   return out;

@@ -54,7 +54,7 @@ struct RunAccount {
   // Run under a real Windows (travok-sim.exe): the windows, boxes, registry and files are that
   // Windows' own, and the time is real.
   bool hosted = false;
-  std::uint64_t virtualMicroseconds = 0;  // or the real time of a hosted run
+  std::uint64_t runMicroseconds = 0;  // the run's virtual time, or its real time when hosted
   int exitCode = 0;
 };
 

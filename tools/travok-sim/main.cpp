@@ -15,8 +15,8 @@
 // travok-sim.exe (the win64 build) runs the program on the Windows it runs on, under Wine in the
 // tests: its windows, message boxes, timers, worker thread, files and registry are real, and
 // only the storage (disks, controllers, their drivers and the device tree) is simulated. Its
-// boxes are answered there, so --answer and --another-instance do not apply; --args gives the
-// program's arguments, since its command line is the real one.
+// boxes are answered there, so --answer and --another-instance do not apply. The program still
+// reads the command line built from --args: the process's own carries travok-sim's options.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>

@@ -41,7 +41,7 @@ nlohmann::ordered_json AccountJson(const RunAccount& a) {
   for (const FileLeft& f : a.files) files.push_back({{"path", f.path}, {"size", f.size}});
   out["files"] = files;
   out["progress"] = a.progress;
-  out[a.hosted ? "seconds" : "virtual_seconds"] = double(a.virtualMicroseconds) / 1'000'000.0;
+  out[a.hosted ? "seconds" : "virtual_seconds"] = double(a.runMicroseconds) / 1'000'000.0;
   out["exit_code"] = a.exitCode;
   return out;
 }
